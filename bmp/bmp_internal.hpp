@@ -1,0 +1,48 @@
+// Helpers shared by the BMP module's source files; not installed.
+#ifndef TRAVORN_BMP_BMP_INTERNAL_HPP
+#define TRAVORN_BMP_BMP_INTERNAL_HPP
+
+#include <cstdint>
+#include <iostream>
+
+namespace bmp_detail {
+
+constexpr std::uint32_t kFileHeaderBytes = 14;
+constexpr std::uint32_t kInfoHeaderBytes = 40;
+constexpr std::uint32_t kPixelDataOffset = kFileHeaderBytes + kInfoHeaderBytes;  // 54
+constexpr std::uint16_t kMagicBM = 16973;  // "BM" as first byte * 256 + second byte
+
+// Zero bytes that pad a row of 3 * width (24-bit) or width (8-bit) bytes to a multiple of 4.
+constexpr std::uint32_t padding_24(std::uint32_t width) { return (4u - (3u * width) % 4u) % 4u; }
+constexpr std::uint32_t padding_08(std::uint32_t width) { return (4u - width % 4u) % 4u; }
+static_assert(padding_24(1) == 1 && padding_24(2) == 2 && padding_24(3) == 3 && padding_24(4) == 0);
+static_assert(padding_08(1) == 3 && padding_08(2) == 2 && padding_08(3) == 1 && padding_08(4) == 0);
+
+// Bytes of one stored row, in 64 bits so that no width wraps.
+constexpr std::uint64_t row_bytes_24(std::uint32_t width) {
+  return 3u * std::uint64_t(width) + padding_24(width);
+}
+constexpr std::uint64_t row_bytes_08(std::uint32_t width) {
+  return std::uint64_t(width) + padding_08(width);
+}
+
+// Number of rows a signed height stands for: its magnitude, 2147483648 for INT32_MIN.
+constexpr std::uint32_t row_count(std::int32_t height) {
+  return height < 0 ? 0u - static_cast<std::uint32_t>(height) : static_cast<std::uint32_t>(height);
+}
+static_assert(row_count(-3) == 3 && row_count(INT32_MIN) == 2147483648u);
+
+// Prints the empty line and the header line of a report block.
+inline std::ostream& report(const char* header_line) { return std::cout << '\n' << header_line; }
+
+// The FILETYPE value that puts "BM" on disk under the current byte order.
+std::uint16_t filetype_for_bm();
+
+// Palette rows with their entry numbers counted from `first`, so that a
+// palette read in pieces reports the entry's place in the whole table.
+bool palette_read_from(std::istream& in, std::uint32_t first, std::uint32_t count,
+                       unsigned char* r, unsigned char* g, unsigned char* b, unsigned char* a);
+
+}  // namespace bmp_detail
+
+#endif  // TRAVORN_BMP_BMP_INTERNAL_HPP

@@ -1,0 +1,75 @@
+// The synthetic example picture and the module's two self-tests.
+//
+// The picture's edges depend on the precision of every step: single (float)
+// where a value is kept, double where a product or the sine is computed.
+// Build without -ffast-math and without contraction into fused multiply-adds.
+#include <cmath>
+#include <cstdint>
+#include <memory>
+
+#include "ppma/ppma.hpp"
+#include "ppma/ppma_internal.hpp"
+
+using ppma_detail::report;
+
+int ppma_example(int32_t xsize, int32_t ysize, int32_t* r, int32_t* g, int32_t* b) {
+  if (ysize < 1 || xsize < 1) return 0;
+  const float dy = static_cast<float>(ysize - 1);  // 0 for one row: the levels become infinite
+  const float dx = static_cast<float>(xsize - 1);  // 0 for one column: x becomes NaN
+  for (int32_t i = 0; i < ysize; ++i) {
+    const float y = static_cast<float>(ysize + 1 - i) / dy;
+    for (int32_t j = 0; j < xsize; ++j) {
+      const float x = static_cast<float>(j) / dx;
+      const double xd = x;
+      const float cr = static_cast<float>((xd - 0.5) * ((xd - 0.5) * 4.0));
+      const float cg = static_cast<float>(std::sin(xd * 3.14159265));
+      const float cb = x;
+      const std::size_t k = std::size_t(i) * std::size_t(xsize) + std::size_t(j);
+      // Comparisons in single admit equality and fail on NaN.
+      r[k] = y <= cr ? static_cast<int32_t>(static_cast<double>(cr) * 255.0) : 50;
+      g[k] = y <= cg ? static_cast<int32_t>(static_cast<double>(cg) * 255.0) : 150;
+      b[k] = y <= cb ? static_cast<int32_t>(static_cast<double>(cb) * 255.0) : 250;
+    }
+  }
+  return 0;
+}
+
+int ppma_write_test(const char* file_name) {
+  constexpr int32_t kSide = 300;
+  auto r = std::make_unique<int32_t[]>(kSide * kSide);
+  auto g = std::make_unique<int32_t[]>(kSide * kSide);
+  auto b = std::make_unique<int32_t[]>(kSide * kSide);
+  ppma_example(kSide, kSide, r.get(), g.get(), b.get());
+  if (ppma_write(file_name, kSide, kSide, r.get(), g.get(), b.get()) != 0) {
+    report("PPMA_WRITE_TEST - Fatal error!\n") << "  PPMA_WRITE failed.\n";
+    return 1;
+  }
+  return 0;
+}
+
+int ppma_read_test(const char* file_name) {
+  int32_t xsize = 0;
+  int32_t ysize = 0;
+  int32_t maxrgb = 0;
+  int32_t* r = nullptr;
+  int32_t* g = nullptr;
+  int32_t* b = nullptr;
+  if (ppma_read(file_name, &xsize, &ysize, &maxrgb, &r, &g, &b) != 0) {
+    report("PPMA_READ_TEST - Fatal error!\n") << "  PPMA_READ failed.\n";
+    delete[] r;
+    delete[] g;
+    delete[] b;
+    return 1;
+  }
+  report("PPMA_READ_TEST:\n") << "  PPMA_READ was able to read \"" << file_name << "\".\n";
+  const int bad = ppma_check_data(xsize, ysize, maxrgb, r, g, b);
+  delete[] r;
+  delete[] g;
+  delete[] b;
+  if (bad != 0) {
+    report("PPMA_READ_TEST - Fatal error!\n") << "  PPMA_CHECK_DATA reports bad data in the file.\n";
+    return 1;
+  }
+  report("PPMA_READ_TEST:\n") << "  PPMA_CHECK_DATA has approved the data from the file.\n";
+  return 0;
+}

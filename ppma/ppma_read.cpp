@@ -1,0 +1,254 @@
+// Reading a P3 file: the header line by line, then the samples as a stream.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "ppma/ppma.hpp"
+#include "ppma/ppma_internal.hpp"
+
+using ppma_detail::is_digit;
+using ppma_detail::is_space;
+using ppma_detail::report;
+
+namespace {
+
+// Longest header line read whole; the writer's comment line holds a file name.
+constexpr std::streamsize kMaxHeaderLine = 65536;
+// The largest image whose samples can be indexed by a signed 32-bit number.
+constexpr std::uint64_t kMaxPixels = INT32_MAX;
+// Planes up to this many bytes are allocated as the header says; larger ones
+// only when the input can hold the samples (or grow as samples arrive).
+constexpr std::uint64_t kTrustedPlaneBytes = 4u << 20;
+// A sample takes at least two characters: a digit and white space after it.
+constexpr std::uint64_t kMinSampleChars = 2;
+
+// Samples of the data section, parsed straight from the stream buffer in chunks.
+class SampleSource {
+ public:
+  enum Result { kSample, kEnd, kBad };
+
+  explicit SampleSource(std::istream& in) : in_(in), sb_(in.rdbuf()) {}
+
+  // kSample: one sample stored in *value. kEnd: the input ended before a
+  // sample began. kBad: a token that is not a decimal signed 32-bit number
+  // between white space (a number that ends the file counts as bad).
+  Result next(std::int32_t* value) {
+    int c = get();
+    while (is_space(c)) c = get();
+    if (c < 0) return kEnd;
+    const bool negative = c == '-';
+    if (c == '+' || c == '-') c = get();
+    if (!is_digit(c)) return kBad;
+    std::uint64_t magnitude = 0;
+    do {
+      magnitude = magnitude * 10 + std::uint64_t(c - '0');
+      if (magnitude > 2147483648u) return kBad;
+      c = get();
+    } while (is_digit(c));
+    if (!is_space(c)) return kBad;  // letters, '.', '#' or the end of the file
+    if (!negative && magnitude > INT32_MAX) return kBad;
+    *value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
+    return kSample;
+  }
+
+ private:
+  int get() {
+    if (next_ == end_ && !refill()) return -1;
+    return static_cast<unsigned char>(*next_++);
+  }
+
+  bool refill() {
+    if (sb_ == nullptr || at_end_) return false;
+    const std::streamsize got = sb_->sgetn(chunk_, sizeof chunk_);
+    if (got <= 0) {
+      at_end_ = true;
+      in_.setstate(std::ios::eofbit);
+      return false;
+    }
+    next_ = chunk_;
+    end_ = chunk_ + got;
+    return true;
+  }
+
+  std::istream& in_;
+  std::streambuf* sb_;
+  bool at_end_ = false;
+  const char* next_ = nullptr;
+  const char* end_ = nullptr;
+  char chunk_[64 * 1024];
+};
+
+// Reads the samples of an image whose length of input is unknown into
+// planes that grow as samples arrive, up to `pixels` each.
+bool read_growing(std::istream& in, std::uint64_t pixels, std::unique_ptr<std::int32_t[]> plane[3]) {
+  auto source = std::make_unique<SampleSource>(in);
+  std::uint64_t capacity = 0;
+  for (std::uint64_t k = 0; k < pixels; ++k) {
+    if (k == capacity) {
+      const std::uint64_t grown = std::min(pixels, std::max<std::uint64_t>(1u << 20, 2 * capacity));
+      for (int c = 0; c < 3; ++c) {
+        std::unique_ptr<std::int32_t[]> bigger(new (std::nothrow) std::int32_t[grown]);
+        if (!bigger) return false;
+        std::copy(plane[c].get(), plane[c].get() + capacity, bigger.get());
+        plane[c] = std::move(bigger);
+      }
+      capacity = grown;
+    }
+    for (int c = 0; c < 3; ++c) {
+      if (source->next(&plane[c][k]) != SampleSource::kSample) return false;
+    }
+  }
+  return true;
+}
+
+// Bytes left after the stream's position when `file_name` is a regular file; -1 otherwise.
+std::int64_t bytes_left(std::ifstream& in, const char* file_name) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file_name, ec)) return -1;
+  const auto size = std::filesystem::file_size(file_name, ec);
+  const std::streamoff position = in.tellg();
+  if (ec || position < 0) return -1;
+  return std::max<std::int64_t>(0, static_cast<std::int64_t>(size) - position);
+}
+
+}  // namespace
+
+int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* maxrgb,
+              int32_t** r, int32_t** g, int32_t** b) {
+  std::ifstream file_in(file_name);
+  if (!file_in) {
+    report("PPMA_READ - Fatal error!\n") << "  Cannot open the input file \"" << file_name << "\".\n";
+    return 1;
+  }
+  if (ppma_read_header(file_in, xsize, ysize, maxrgb) != 0) {
+    report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_HEADER failed.\n";
+    return 1;
+  }
+  if (*xsize < 0 || *ysize < 0) {
+    report("PPMA_READ - Fatal error!\n")
+        << "  Negative image size: XSIZE = " << *xsize << ", YSIZE = " << *ysize << ".\n";
+    return 1;
+  }
+  const std::uint64_t pixels = std::uint64_t(*xsize) * std::uint64_t(*ysize);
+  if (pixels > kMaxPixels) {
+    report("PPMA_READ - Fatal error!\n") << "  The image size XSIZE = " << *xsize
+                                         << ", YSIZE = " << *ysize << " is too large.\n";
+    return 1;
+  }
+
+  std::unique_ptr<std::int32_t[]> plane[3];
+  if (3 * sizeof(std::int32_t) * pixels > kTrustedPlaneBytes) {
+    const std::int64_t left = bytes_left(file_in, file_name);
+    const bool fits = left >= 0 && std::uint64_t(left) >= 3 * kMinSampleChars * pixels;
+    if (left < 0) {  // a pipe or a device: the planes grow with the samples
+      if (!read_growing(file_in, pixels, plane)) {
+        report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_DATA failed.\n";
+        return 1;
+      }
+      *r = plane[0].release();
+      *g = plane[1].release();
+      *b = plane[2].release();
+      return 0;
+    }
+    if (!fits) {  // the file is too short for its header: fail as short data, allocating nothing
+      report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_DATA failed.\n";
+      return 1;
+    }
+  }
+  for (auto& p : plane) {
+    p.reset(new (std::nothrow) std::int32_t[pixels]);
+    if (!p) {
+      report("PPMA_READ - Fatal error!\n") << "  Not enough memory for the image planes.\n";
+      return 1;
+    }
+  }
+  *r = plane[0].release();
+  *g = plane[1].release();
+  *b = plane[2].release();
+  if (ppma_read_data(file_in, *xsize, *ysize, *r, *g, *b) != 0) {
+    report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_DATA failed.\n";
+    return 1;
+  }
+  return 0;
+}
+
+int ppma_read_header(std::istream& file_in, int32_t* xsize, int32_t* ysize, int32_t* maxrgb) {
+  int32_t* const item[3] = {xsize, ysize, maxrgb};
+  int expected = -1;  // -1: the magic word; 0, 1, 2: xsize, ysize, maxrgb
+  std::unique_ptr<char[]> line(new (std::nothrow) char[kMaxHeaderLine + 1]);
+  if (!line) return 1;
+  for (;;) {
+    file_in.getline(line.get(), kMaxHeaderLine + 1);
+    if (file_in.eof()) {  // tested first: a last line without a newline is never parsed
+      report("PPMA_READ_HEADER - Fatal error!\n") << "  End of file.\n";
+      return 1;
+    }
+    if (file_in.fail()) {
+      if (file_in.gcount() >= kMaxHeaderLine) {
+        report("PPMA_READ_HEADER - Fatal error!\n")
+            << "  A header line is longer than " << kMaxHeaderLine << " characters.\n";
+      } else {
+        report("PPMA_READ_HEADER - Fatal error!\n") << "  Error while reading the input file.\n";
+      }
+      return 1;
+    }
+    const char* p = line.get();
+    if (*p == '#') continue;  // a comment line
+    if (expected < 0) {
+      while (is_space(*p)) ++p;
+      if (*p == '\0') continue;  // no word on this line
+      const char* const word = p;
+      while (*p != '\0' && !is_space(*p)) ++p;
+      const std::string magic(word, p);
+      if (magic != "P3" && magic != "p3") {
+        report("PPMA_READ_HEADER - Fatal error.\n") << "  Bad magic number = \"" << magic << "\".\n";
+        return 1;
+      }
+      expected = 0;
+    }
+    for (;;) {  // numbers as "%d" takes them: white space, an optional sign, digits
+      const char* q = p;
+      while (is_space(*q)) ++q;
+      const char* const start = q;
+      const bool negative = *q == '-';
+      if (*q == '+' || *q == '-') ++q;
+      if (!is_digit(*q)) break;  // no number here: the rest of the line is dropped
+      std::uint64_t magnitude = 0;
+      bool too_large = false;
+      for (; is_digit(*q); ++q) {
+        magnitude = magnitude * 10 + std::uint64_t(*q - '0');
+        if (magnitude > 2147483648u) {
+          too_large = true;
+          magnitude = 2147483648u;
+        }
+      }
+      if (too_large || (!negative && magnitude > INT32_MAX)) {
+        report("PPMA_READ_HEADER - Fatal error!\n")
+            << "  The number " << std::string(start, q) << " is out of range.\n";
+        return 1;
+      }
+      *item[expected] = static_cast<int32_t>(negative ? 0 - magnitude : magnitude);
+      if (expected == 2) return 0;  // the rest of the maxrgb line is dropped
+      ++expected;
+      p = q;
+    }
+  }
+}
+
+int ppma_read_data(std::istream& file_in, int32_t xsize, int32_t ysize,
+                   int32_t* r, int32_t* g, int32_t* b) {
+  if (ysize < 1 || xsize < 1) return 0;
+  auto source = std::make_unique<SampleSource>(file_in);
+  const std::uint64_t pixels = std::uint64_t(xsize) * std::uint64_t(ysize);
+  for (std::uint64_t k = 0; k < pixels; ++k) {
+    if (source->next(&r[k]) != SampleSource::kSample) return 1;
+    if (source->next(&g[k]) != SampleSource::kSample) return 1;
+    if (source->next(&b[k]) != SampleSource::kSample) return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,97 @@
+// Writing a P3 file: four header lines, then four pixels a line at most.
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <fstream>
+
+#include "ppma/ppma.hpp"
+#include "ppma/ppma_internal.hpp"
+
+using ppma_detail::report;
+
+namespace {
+constexpr int kPixelsPerLine = 4;
+
+// Decimal text of `value` at `out`; returns the end of what was written.
+char* put_number(char* out, std::int32_t value) {
+  return std::to_chars(out, out + 11, value).ptr;  // "-2147483648" is the longest
+}
+}  // namespace
+
+int ppma_write(const char* file_name, int32_t xsize, int32_t ysize,
+               const int32_t* r, const int32_t* g, const int32_t* b) {
+  const bool has_pixels = xsize >= 1 && ysize >= 1;
+  if (has_pixels) {  // refused before the file is created
+    const char* const missing = r == nullptr ? "R" : g == nullptr ? "G" : b == nullptr ? "B" : nullptr;
+    if (missing != nullptr) {
+      report("PPMA_WRITE - Fatal error!\n") << "  Null pointer to " << missing << ".\n";
+      return 1;
+    }
+  }
+  std::ofstream file_out(file_name, std::ios::out | std::ios::trunc);
+  if (!file_out) {
+    report("PPMA_WRITE - Fatal error!\n") << "  Cannot open the output file \"" << file_name << "\".\n";
+    return 1;
+  }
+  int32_t maxrgb = 0;
+  if (has_pixels) {
+    const std::uint64_t pixels = std::uint64_t(xsize) * std::uint64_t(ysize);
+    for (std::uint64_t k = 0; k < pixels; ++k) {
+      maxrgb = std::max({maxrgb, r[k], g[k], b[k]});
+    }
+  }
+  if (ppma_write_header(file_out, file_name, xsize, ysize, maxrgb) != 0) {
+    report("PPMA_WRITE - Fatal error!\n") << "  PPMA_WRITE_HEADER failed.\n";
+    return 1;
+  }
+  if (ppma_write_data(file_out, xsize, ysize, r, g, b) != 0) {
+    report("PPMA_WRITE - Fatal error!\n") << "  PPMA_WRITE_DATA failed.\n";
+    return 1;
+  }
+  file_out.flush();
+  const bool written = static_cast<bool>(file_out);
+  file_out.close();
+  if (!written || !file_out) {
+    report("PPMA_WRITE - Fatal error!\n") << "  Error while writing the output file.\n";
+    return 1;
+  }
+  return 0;
+}
+
+int ppma_write_header(std::ostream& file_out, const char* file_name,
+                      int32_t xsize, int32_t ysize, int32_t maxrgb) {
+  file_out << "P3\n"
+           << "# " << file_name << " created by KELMORA::PPMA_WRITE.\n"
+           << xsize << "  " << ysize << "\n"
+           << maxrgb << "\n";
+  return 0;
+}
+
+int ppma_write_data(std::ostream& file_out, int32_t xsize, int32_t ysize,
+                    const int32_t* r, const int32_t* g, const int32_t* b) {
+  if (ysize < 1 || xsize < 1) return 0;
+  // A line holds at most four pixels of three numbers of 12 characters each.
+  char line[kPixelsPerLine * 3 * 12];
+  char* out = line;
+  std::uint64_t pixel = 0;  // pixels written so far, counted across rows
+  std::size_t k = 0;
+  for (int32_t j = 0; j < ysize; ++j) {
+    for (int32_t i = 0; i < xsize; ++i, ++k) {
+      out = put_number(out, r[k]);
+      *out++ = ' ';
+      out = put_number(out, g[k]);
+      *out++ = ' ';
+      out = put_number(out, b[k]);
+      ++pixel;
+      // Every fourth pixel counted from the image's first, and the last of a row, end a line.
+      if (pixel % kPixelsPerLine == 0 || i == xsize - 1) {
+        *out++ = '\n';
+        file_out.write(line, out - line);
+        out = line;
+      } else {
+        *out++ = ' ';
+      }
+    }
+  }
+  return 0;
+}
