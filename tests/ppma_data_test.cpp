@@ -148,7 +148,9 @@ TEST_F(PpmaRead, AcceptsZeroSizesAtOnce) {
 TEST_F(PpmaRead, AHugeSizeInASmallFileFailsAsShortDataWithoutPlanes) {
   write_text(path("huge.ppm"), "P3\n40000 40000\n255\n1 2 3\n");
   Image im;
+  reset_largest_allocation();
   read_file(path("huge.ppm"), &im);
+  EXPECT_LE(largest_allocation(), 1u << 20);
   EXPECT_EQ(im.status, 1);
   EXPECT_EQ(im.report, kDataFailed);
   EXPECT_EQ(im.r, nullptr);
@@ -172,7 +174,9 @@ TEST_F(PpmaRead, APipeGrowsThePlanesAsSamplesArrive) {
 
   std::thread short_writer([&] { write_text(fifo, "P3\n30000 30000\n255\n1 2 3\n"); });
   Image shortpipe;
+  reset_largest_allocation();
   read_file(fifo, &shortpipe);
+  EXPECT_LE(largest_allocation(), 4u << 20);  // the first step of growth
   short_writer.join();
   EXPECT_EQ(shortpipe.status, 1);
   EXPECT_EQ(shortpipe.report, kDataFailed);

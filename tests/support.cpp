@@ -81,3 +81,56 @@ int run_command(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TRAVORN_TRACK_ALLOCATIONS 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TRAVORN_TRACK_ALLOCATIONS 0
+#endif
+#endif
+#ifndef TRAVORN_TRACK_ALLOCATIONS
+#define TRAVORN_TRACK_ALLOCATIONS 1
+#endif
+
+#if TRAVORN_TRACK_ALLOCATIONS
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+std::atomic<std::size_t> largest{0};
+
+void* allocate(std::size_t n) noexcept {
+  std::size_t seen = largest.load();
+  while (n > seen && !largest.compare_exchange_weak(seen, n)) {
+  }
+  return std::malloc(n == 0 ? 1 : n);
+}
+
+void* allocate_or_throw(std::size_t n) {
+  void* p = allocate(n);
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
+}
+}  // namespace
+
+void* operator new(std::size_t n) { return allocate_or_throw(n); }
+void* operator new[](std::size_t n) { return allocate_or_throw(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return allocate(n); }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return allocate(n); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+
+bool allocation_tracked() { return true; }
+void reset_largest_allocation() { largest = 0; }
+std::size_t largest_allocation() { return largest; }
+#else
+bool allocation_tracked() { return false; }
+void reset_largest_allocation() {}
+std::size_t largest_allocation() { return 0; }
+#endif
