@@ -4,8 +4,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <iostream>
-#include <memory>
-#include <new>
+#include <cstring>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 #include "bmp/bmp.hpp"
 #include "ppma/ppma.hpp"
@@ -18,22 +22,44 @@ std::uint64_t pixel_count(int32_t xsize, int32_t ysize) {
   return xsize < 1 || ysize < 1 ? 0 : std::uint64_t(xsize) * std::uint64_t(ysize);
 }
 
-// Maps samples from 0..maxrgb onto 0..255: clamped, then rounded with halves
-// up, in 64 bits. With maxrgb below 1 every sample becomes 0.
-void rescale(std::uint64_t count, int32_t maxrgb, int32_t* plane) {
-  if (maxrgb == 255) {  // only the clamp can change a sample
-    for (std::uint64_t k = 0; k < count; ++k) plane[k] = std::clamp(plane[k], 0, 255);
-    return;
-  }
-  const std::int64_t m = maxrgb;
-  for (std::uint64_t k = 0; k < count; ++k) {
-    if (m < 1) {
-      plane[k] = 0;
-      continue;
+// Maps a sample from 0..maxrgb onto 0..255: clamped, then rounded with
+// halves up, in 64 bits. With maxrgb below 1 every sample becomes 0.
+inline unsigned char rescale(int32_t sample, std::int64_t maxrgb) {
+  if (maxrgb < 1) return 0;
+  const std::int64_t v = std::clamp<std::int64_t>(sample, 0, maxrgb);
+  return static_cast<unsigned char>((v * 510 + maxrgb) / (2 * maxrgb));
+}
+
+// Rescales and narrows a plane into its own first `count` bytes, then hands
+// the rest of its pages back to the system: the bytes are all that is needed
+// from here on. Bytes k..k+63 overlap only samples below k + 64, and each
+// block is copied out before its bytes are stored, so nothing is read after
+// it was overwritten.
+unsigned char* narrow_in_place(int32_t* plane, std::uint64_t count, int32_t maxrgb) {
+  auto* bytes = reinterpret_cast<unsigned char*>(plane);
+  constexpr std::uint64_t kBlock = 64;
+  int32_t block[kBlock];
+  for (std::uint64_t k = 0; k < count; k += kBlock) {
+    const std::uint64_t n = std::min(kBlock, count - k);
+    std::memcpy(block, plane + k, n * sizeof(int32_t));
+    unsigned char narrowed[kBlock];
+    if (maxrgb == 255) {  // the common case: only the clamp can change a sample
+      for (std::uint64_t e = 0; e < n; ++e) {
+        narrowed[e] = static_cast<unsigned char>(std::clamp<int32_t>(block[e], 0, 255));
+      }
+    } else {
+      for (std::uint64_t e = 0; e < n; ++e) narrowed[e] = rescale(block[e], maxrgb);
     }
-    const std::int64_t v = std::clamp<std::int64_t>(plane[k], 0, m);
-    plane[k] = static_cast<int32_t>((v * 510 + m) / (2 * m));
+    std::memcpy(bytes + k, narrowed, n);
   }
+#if defined(MADV_DONTNEED)
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto start = reinterpret_cast<std::uintptr_t>(plane);
+  const std::uintptr_t begin = (start + count + page - 1) & ~(page - 1);
+  const std::uintptr_t end = (start + count * sizeof(int32_t)) & ~(page - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+#endif
+  return bytes;
 }
 
 struct IntegerPlanes {  // released on every way out of the routine
@@ -65,28 +91,13 @@ int travorn(const char* input_file_name, const char* output_file_name) {
   imat_vert_flip(xsize, ysize, in.g);
   imat_vert_flip(xsize, ysize, in.b);
 
+  // Each integer plane becomes its own byte plane; the integer planes are
+  // released once the file is written.
   const std::uint64_t count = pixel_count(xsize, ysize);
-  std::unique_ptr<unsigned char[]> r(new (std::nothrow) unsigned char[count]);
-  std::unique_ptr<unsigned char[]> g(new (std::nothrow) unsigned char[count]);
-  std::unique_ptr<unsigned char[]> b(new (std::nothrow) unsigned char[count]);
-  if (!r || !g || !b) {
-    report("TRAVORN - Fatal error!\n") << "  Not enough memory for the byte planes.\n";
-    return 1;
-  }
-  const struct {
-    int32_t* from;
-    unsigned char* to;
-  } planes[3] = {{in.r, r.get()}, {in.g, g.get()}, {in.b, b.get()}};
-  for (const auto& plane : planes) {
-    rescale(count, maxrgb, plane.from);
-    int_2_u_char(xsize, ysize, plane.from, plane.to);
-  }
-  delete[] in.r;
-  delete[] in.g;
-  delete[] in.b;
-  in.r = in.g = in.b = nullptr;
-
-  if (bmp_24_write(output_file_name, static_cast<uint32_t>(xsize), ysize, r.get(), g.get(), b.get())) {
+  const unsigned char* r = narrow_in_place(in.r, count, maxrgb);
+  const unsigned char* g = narrow_in_place(in.g, count, maxrgb);
+  const unsigned char* b = narrow_in_place(in.b, count, maxrgb);
+  if (bmp_24_write(output_file_name, static_cast<uint32_t>(xsize), ysize, r, g, b)) {
     report("TRAVORN - Fatal error!\n") << "  BMP_24_WRITE failed.\n";
     return 1;
   }

@@ -8,6 +8,7 @@
 
 #include "bmp/bmp.hpp"
 #include "bmp/bmp_internal.hpp"
+#include "common/huge_pages.hpp"
 
 using bmp_detail::kInfoHeaderBytes;
 using bmp_detail::kMagicBM;
@@ -81,6 +82,13 @@ std::uint64_t pixel_bytes_needed(std::uint16_t bitsperpixel, std::uint32_t width
   if (rows == 0 || width == 0) return 0;
   if (bitsperpixel == 24) return row_bytes_24(width) * rows - (row_bytes_24(width) - 3ull * width);
   return row_bytes_08(width) * rows - (row_bytes_08(width) - width);
+}
+
+// A new plane of `bytes` bytes, or null when the memory cannot be had.
+unsigned char* new_plane(std::uint64_t bytes) {
+  auto* plane = new (std::nothrow) unsigned char[bytes];
+  if (plane != nullptr) travorn_detail::advise_huge_pages(plane, bytes);
+  return plane;
 }
 
 struct PlaneSet {  // three distinct planes until handed over
@@ -215,9 +223,9 @@ bool walk_file(const char* file_name, bool describe, std::uint32_t* xsize, std::
     }
   }
   PlaneSet plane;
-  plane.r.reset(new (std::nothrow) unsigned char[plane_bytes + 1]);
-  plane.g.reset(new (std::nothrow) unsigned char[plane_bytes + 1]);
-  plane.b.reset(new (std::nothrow) unsigned char[plane_bytes + 1]);
+  plane.r.reset(new_plane(plane_bytes));
+  plane.g.reset(new_plane(plane_bytes));
+  plane.b.reset(new_plane(plane_bytes));
   if (!plane.r || !plane.g || !plane.b) {
     report(fatal) << "  Not enough memory for the image planes.\n";
     return true;

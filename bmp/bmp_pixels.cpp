@@ -37,13 +37,17 @@ void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
   for (std::uint32_t i = 0; i < rows; ++i) {
     for (std::uint32_t j = 0; j < xsize;) {
       const std::uint32_t n = std::min(kBlockPixels, xsize - j);
-      char* out = block;
-      for (std::uint32_t e = 0; e < n; ++e, ++k) {
-        *out++ = static_cast<char>(b[k]);
-        *out++ = static_cast<char>(g[k]);
-        *out++ = static_cast<char>(r[k]);
+      unsigned char* __restrict out = reinterpret_cast<unsigned char*>(block);
+      const unsigned char* __restrict from_r = r + k;
+      const unsigned char* __restrict from_g = g + k;
+      const unsigned char* __restrict from_b = b + k;
+      for (std::uint32_t e = 0; e < n; ++e) {
+        out[3 * e] = from_b[e];
+        out[3 * e + 1] = from_g[e];
+        out[3 * e + 2] = from_r[e];
       }
-      file_out.write(block, out - block);
+      k += n;
+      file_out.write(block, 3 * std::streamsize(n));
       j += n;
     }
     file_out.write(kZeros, padding);
@@ -62,13 +66,18 @@ bool bmp_24_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize,
       const std::uint32_t n = std::min(kBlockPixels, xsize - j);
       file_in.read(block, 3 * std::streamsize(n));
       const auto got = static_cast<std::uint32_t>(file_in.gcount());
-      const unsigned char* in = reinterpret_cast<const unsigned char*>(block);
-      for (std::uint32_t e = 0; e < got / 3; ++e, ++k) {
-        b[k] = in[0];
-        g[k] = in[1];
-        r[k] = in[2];
-        in += 3;
+      const unsigned char* __restrict in = reinterpret_cast<const unsigned char*>(block);
+      unsigned char* __restrict to_r = r + k;
+      unsigned char* __restrict to_g = g + k;
+      unsigned char* __restrict to_b = b + k;
+      const std::uint32_t whole = got / 3;
+      for (std::uint32_t e = 0; e < whole; ++e) {
+        to_b[e] = in[3 * e];
+        to_g[e] = in[3 * e + 1];
+        to_r[e] = in[3 * e + 2];
       }
+      in += 3 * whole;
+      k += whole;
       if (got < 3 * n) {  // the components of the failing pixel read so far stay stored
         if (got % 3 > 0) b[k] = in[0];
         if (got % 3 > 1) g[k] = in[1];

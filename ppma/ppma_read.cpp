@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "common/huge_pages.hpp"
 #include "ppma/ppma.hpp"
 #include "ppma/ppma_internal.hpp"
 
@@ -27,17 +28,58 @@ constexpr std::uint64_t kTrustedPlaneBytes = 4u << 20;
 // A sample takes at least two characters: a digit and white space after it.
 constexpr std::uint64_t kMinSampleChars = 2;
 
-// Samples of the data section, parsed straight from the stream buffer in chunks.
+// White space as the C locale's isspace sees it, as a table for the hot loop.
+struct SpaceTable {
+  bool is[256] = {};
+  constexpr SpaceTable() {
+    for (int c = 0; c < 256; ++c) is[c] = is_space(c);
+  }
+};
+constexpr SpaceTable kSpace;
+
+// Samples of the data section, parsed straight from the stream buffer in
+// large chunks. The chunk ends with a NUL that is neither white space nor a
+// digit, so the fast path needs no bounds test: a token it cannot finish
+// inside the chunk (cut by the chunk's end, too long, or not a number) goes
+// to the careful path, which reads one character at a time, refills the
+// chunk as needed and decides every case.
 class SampleSource {
  public:
   enum Result { kSample, kEnd, kBad };
 
-  explicit SampleSource(std::istream& in) : in_(in), sb_(in.rdbuf()) {}
+  explicit SampleSource(std::istream& in)
+      : in_(in), sb_(in.rdbuf()), chunk_(new (std::nothrow) char[kChunkBytes + 1]) {}
 
   // kSample: one sample stored in *value. kEnd: the input ended before a
   // sample began. kBad: a token that is not a decimal signed 32-bit number
   // between white space (a number that ends the file counts as bad).
   Result next(std::int32_t* value) {
+    const char* p = next_;
+    while (kSpace.is[static_cast<unsigned char>(*p)]) ++p;
+    const bool negative = *p == '-';
+    const char* const digits = p + (*p == '-' || *p == '+');
+    const char* q = digits;
+    std::uint64_t magnitude = 0;
+    for (unsigned d; (d = unsigned(static_cast<unsigned char>(*q)) - '0') < 10 && q - digits < 10; ++q) {
+      magnitude = magnitude * 10 + d;
+    }
+    if (q != digits && q != end_ && kSpace.is[static_cast<unsigned char>(*q)] &&
+        magnitude <= (negative ? 2147483648u : 2147483647u)) {
+      *value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
+      next_ = q + 1;
+      return kSample;
+    }
+    next_ = p;
+    return next_carefully(value);
+  }
+
+ private:
+  static constexpr std::streamsize kChunkBytes = 256 * 1024;
+
+#if defined(__GNUC__)
+  __attribute__((noinline))
+#endif
+  Result next_carefully(std::int32_t* value) {
     int c = get();
     while (is_space(c)) c = get();
     if (c < 0) return kEnd;
@@ -56,43 +98,50 @@ class SampleSource {
     return kSample;
   }
 
- private:
   int get() {
     if (next_ == end_ && !refill()) return -1;
     return static_cast<unsigned char>(*next_++);
   }
 
   bool refill() {
-    if (sb_ == nullptr || at_end_) return false;
-    const std::streamsize got = sb_->sgetn(chunk_, sizeof chunk_);
+    if (sb_ == nullptr || !chunk_ || at_end_) return false;
+    const std::streamsize got = sb_->sgetn(chunk_.get(), kChunkBytes);
     if (got <= 0) {
       at_end_ = true;
       in_.setstate(std::ios::eofbit);
       return false;
     }
-    next_ = chunk_;
-    end_ = chunk_ + got;
+    next_ = chunk_.get();
+    end_ = next_ + got;
+    chunk_[got] = '\0';  // the fast path's stop
     return true;
   }
 
   std::istream& in_;
   std::streambuf* sb_;
+  std::unique_ptr<char[]> chunk_;
   bool at_end_ = false;
-  const char* next_ = nullptr;
-  const char* end_ = nullptr;
-  char chunk_[64 * 1024];
+  const char* next_ = "";  // an empty chunk with its stop, until the first refill
+  const char* end_ = next_;
 };
+
+// A new plane of `pixels` samples, or null when the memory cannot be had.
+std::int32_t* new_plane(std::uint64_t pixels) {
+  auto* plane = new (std::nothrow) std::int32_t[pixels];
+  if (plane != nullptr) travorn_detail::advise_huge_pages(plane, pixels * sizeof(std::int32_t));
+  return plane;
+}
 
 // Reads the samples of an image whose length of input is unknown into
 // planes that grow as samples arrive, up to `pixels` each.
 bool read_growing(std::istream& in, std::uint64_t pixels, std::unique_ptr<std::int32_t[]> plane[3]) {
-  auto source = std::make_unique<SampleSource>(in);
+  SampleSource source(in);
   std::uint64_t capacity = 0;
   for (std::uint64_t k = 0; k < pixels; ++k) {
     if (k == capacity) {
       const std::uint64_t grown = std::min(pixels, std::max<std::uint64_t>(1u << 20, 2 * capacity));
       for (int c = 0; c < 3; ++c) {
-        std::unique_ptr<std::int32_t[]> bigger(new (std::nothrow) std::int32_t[grown]);
+        std::unique_ptr<std::int32_t[]> bigger(new_plane(grown));
         if (!bigger) return false;
         std::copy(plane[c].get(), plane[c].get() + capacity, bigger.get());
         plane[c] = std::move(bigger);
@@ -100,7 +149,7 @@ bool read_growing(std::istream& in, std::uint64_t pixels, std::unique_ptr<std::i
       capacity = grown;
     }
     for (int c = 0; c < 3; ++c) {
-      if (source->next(&plane[c][k]) != SampleSource::kSample) return false;
+      if (source.next(&plane[c][k]) != SampleSource::kSample) return false;
     }
   }
   return true;
@@ -161,7 +210,7 @@ int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* ma
     }
   }
   for (auto& p : plane) {
-    p.reset(new (std::nothrow) std::int32_t[pixels]);
+    p.reset(new_plane(pixels));
     if (!p) {
       report("PPMA_READ - Fatal error!\n") << "  Not enough memory for the image planes.\n";
       return 1;
@@ -243,12 +292,12 @@ int ppma_read_header(std::istream& file_in, int32_t* xsize, int32_t* ysize, int3
 int ppma_read_data(std::istream& file_in, int32_t xsize, int32_t ysize,
                    int32_t* r, int32_t* g, int32_t* b) {
   if (ysize < 1 || xsize < 1) return 0;
-  auto source = std::make_unique<SampleSource>(file_in);
+  SampleSource source(file_in);
   const std::uint64_t pixels = std::uint64_t(xsize) * std::uint64_t(ysize);
   for (std::uint64_t k = 0; k < pixels; ++k) {
-    if (source->next(&r[k]) != SampleSource::kSample) return 1;
-    if (source->next(&g[k]) != SampleSource::kSample) return 1;
-    if (source->next(&b[k]) != SampleSource::kSample) return 1;
+    if (source.next(&r[k]) != SampleSource::kSample) return 1;
+    if (source.next(&g[k]) != SampleSource::kSample) return 1;
+    if (source.next(&b[k]) != SampleSource::kSample) return 1;
   }
   return 0;
 }
