@@ -1,7 +1,9 @@
 // Large image planes are fresh memory that the parse or the row reader then
-// touches page by page. Backing the page-aligned interior of such a block
-// with huge pages (where the kernel grants them on request) makes that first
-// touch several times cheaper. Header-only and private to the libraries.
+// touches page by page. Backing such a block with huge pages (where the
+// kernel grants them on request) makes that first touch several times
+// cheaper. The advice covers the pages that hold the block, which belong to
+// the process's own memory; it changes no byte of it. Header-only and
+// private to the libraries.
 #ifndef TRAVORN_COMMON_HUGE_PAGES_HPP
 #define TRAVORN_COMMON_HUGE_PAGES_HPP
 
@@ -10,17 +12,20 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace travorn_detail {
 
 inline void advise_huge_pages(void* block, std::size_t bytes) {
 #if defined(MADV_HUGEPAGE)
-  constexpr std::uintptr_t kHuge = std::uintptr_t(2) << 20;
+  constexpr std::size_t kWorthIt = std::size_t(2) << 20;
+  if (bytes < kWorthIt) return;
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
   const auto start = reinterpret_cast<std::uintptr_t>(block);
-  const std::uintptr_t begin = (start + kHuge - 1) & ~(kHuge - 1);
-  const std::uintptr_t end = (start + bytes) & ~(kHuge - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  const std::uintptr_t begin = start & ~(page - 1);
+  const std::uintptr_t end = (start + bytes + page - 1) & ~(page - 1);
+  ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 #else
   (void)block;
   (void)bytes;

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdint>
 #include <fstream>
+#include <memory>
+#include <new>
 
 #include "ppma/ppma.hpp"
 #include "ppma/ppma_internal.hpp"
@@ -11,6 +13,7 @@ using ppma_detail::report;
 
 namespace {
 constexpr int kPixelsPerLine = 4;
+constexpr std::ptrdiff_t kBufferBytes = 64 * 1024;
 
 // Decimal text of `value` at `out`; returns the end of what was written.
 char* put_number(char* out, std::int32_t value) {
@@ -70,9 +73,13 @@ int ppma_write_header(std::ostream& file_out, const char* file_name,
 int ppma_write_data(std::ostream& file_out, int32_t xsize, int32_t ysize,
                     const int32_t* r, const int32_t* g, const int32_t* b) {
   if (ysize < 1 || xsize < 1) return 0;
-  // A line holds at most four pixels of three numbers of 12 characters each.
-  char line[kPixelsPerLine * 3 * 12];
-  char* out = line;
+  // Lines are gathered in a buffer and written a buffer at a time; a line
+  // holds at most four pixels of three numbers of 12 characters each.
+  constexpr std::ptrdiff_t kLineMax = kPixelsPerLine * 3 * 12;
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kBufferBytes]);
+  if (!buffer) return 1;
+  char* const begin = buffer.get();
+  char* out = begin;
   std::uint64_t pixel = 0;  // pixels written so far, counted across rows
   std::size_t k = 0;
   for (int32_t j = 0; j < ysize; ++j) {
@@ -86,12 +93,15 @@ int ppma_write_data(std::ostream& file_out, int32_t xsize, int32_t ysize,
       // Every fourth pixel counted from the image's first, and the last of a row, end a line.
       if (pixel % kPixelsPerLine == 0 || i == xsize - 1) {
         *out++ = '\n';
-        file_out.write(line, out - line);
-        out = line;
+        if (begin + kBufferBytes - out < kLineMax) {
+          file_out.write(begin, out - begin);
+          out = begin;
+        }
       } else {
         *out++ = ' ';
       }
     }
   }
+  file_out.write(begin, out - begin);
   return 0;
 }
