@@ -74,7 +74,7 @@ class SampleSource {
   }
 
  private:
-  static constexpr std::streamsize kChunkBytes = 256 * 1024;
+  static constexpr std::streamsize kChunkBytes = 64 * 1024;
 
 #if defined(__GNUC__)
   __attribute__((noinline))
