@@ -8,7 +8,8 @@ void timestamp() {
   static char time_buffer[40];  // the last stamp; overwritten by every call
   const std::time_t now = std::time(nullptr);
   const std::tm* local = std::localtime(&now);
-  if (local == nullptr || std::strftime(time_buffer, sizeof time_buffer, "%d %B %Y %I:%M:%S %p", local) == 0) {
+  if (local == nullptr ||
+      std::strftime(time_buffer, sizeof time_buffer, "%d %B %Y %I:%M:%S %p", local) == 0) {
     time_buffer[0] = '\0';
   }
   std::cout << time_buffer << "\n";

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <iostream>
 #include <cstring>
+#include <iostream>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -53,11 +53,12 @@ unsigned char* narrow_in_place(int32_t* plane, std::uint64_t count, int32_t maxr
     std::memcpy(bytes + k, narrowed, n);
   }
 #if defined(MADV_DONTNEED)
+  // Whole pages strictly after the bytes and inside the plane.
   const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
   const auto start = reinterpret_cast<std::uintptr_t>(plane);
-  const std::uintptr_t begin = (start + count + page - 1) & ~(page - 1);
-  const std::uintptr_t end = (start + count * sizeof(int32_t)) & ~(page - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+  const std::uintptr_t begin = ((start + count + page - 1) & ~(page - 1)) - start;
+  const std::uintptr_t end = ((start + count * sizeof(int32_t)) & ~(page - 1)) - start;
+  if (end > begin) ::madvise(bytes + begin, end - begin, MADV_DONTNEED);
 #endif
   return bytes;
 }

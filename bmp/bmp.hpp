@@ -26,8 +26,8 @@ void bmp_header1_write(std::ostream& file_out, uint16_t filetype, uint32_t files
                        uint16_t reserved1, uint16_t reserved2, uint32_t bitmapoffset);
 bool bmp_header1_read(std::istream& file_in, uint16_t* filetype, uint32_t* filesize,
                       uint16_t* reserved1, uint16_t* reserved2, uint32_t* bitmapoffset);
-void bmp_header1_print(uint16_t filetype, uint32_t filesize, uint16_t reserved1,
-                       uint16_t reserved2, uint32_t bitmapoffset);
+void bmp_header1_print(uint16_t filetype, uint32_t filesize, uint16_t reserved1, uint16_t reserved2,
+                       uint32_t bitmapoffset);
 void bmp_header2_write(std::ostream& file_out, uint32_t size, uint32_t width, int32_t height,
                        uint16_t planes, uint16_t bitsperpixel, uint32_t compression,
                        uint32_t sizeofbitmap, uint32_t horzresolution, uint32_t vertresolution,
@@ -38,17 +38,16 @@ bool bmp_header2_read(std::istream& file_in, uint32_t* size, uint32_t* width, in
                       uint32_t* colorsused, uint32_t* colorsimportant);
 void bmp_header2_print(uint32_t size, uint32_t width, int32_t height, uint16_t planes,
                        uint16_t bitsperpixel, uint32_t compression, uint32_t sizeofbitmap,
-                       uint32_t horzresolution, uint32_t vertresolution,
-                       uint32_t colorsused, uint32_t colorsimportant);
+                       uint32_t horzresolution, uint32_t vertresolution, uint32_t colorsused,
+                       uint32_t colorsimportant);
 
 void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
                        const unsigned char* r, const unsigned char* g, const unsigned char* b);
-bool bmp_24_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize,
-                      unsigned char* r, unsigned char* g, unsigned char* b);
+bool bmp_24_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize, unsigned char* r,
+                      unsigned char* g, unsigned char* b);
 void bmp_08_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
                        const unsigned char* plane);
-bool bmp_08_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize,
-                      unsigned char* plane);
+bool bmp_08_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize, unsigned char* plane);
 
 void bmp_palette_write(std::ostream& file_out, uint32_t colorsused, const unsigned char* r,
                        const unsigned char* g, const unsigned char* b, const unsigned char* a);
@@ -57,12 +56,11 @@ bool bmp_palette_read(std::istream& file_in, uint32_t colorsused, unsigned char*
 void bmp_palette_print(uint32_t colorsused, const unsigned char* r, const unsigned char* g,
                        const unsigned char* b, const unsigned char* a);
 
-bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize,
-                  const unsigned char* r, const unsigned char* g, const unsigned char* b);
-bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
-                  const unsigned char* plane);
-bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize,
-              unsigned char** r, unsigned char** g, unsigned char** b);
+bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize, const unsigned char* r,
+                  const unsigned char* g, const unsigned char* b);
+bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize, const unsigned char* plane);
+bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned char** r,
+              unsigned char** g, unsigned char** b);
 
 bool bmp_24_write_test(const char* file_name);
 bool bmp_08_write_test(const char* file_name);

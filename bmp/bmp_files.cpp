@@ -47,10 +47,10 @@ bool write_file(const char* file_name, const char* fatal, std::uint16_t bitsperp
     report(fatal) << "  Could not open the output file.\n";
     return true;
   }
-  bmp_header1_write(out, bmp_detail::filetype_for_bm(), static_cast<std::uint32_t>(filesize), 0,
-                    0, bitmapoffset);
-  bmp_header2_write(out, kInfoHeaderBytes, xsize, ysize, 1, bitsperpixel, 0, 0, 0, 0,
-                    colorsused, 0);
+  bmp_header1_write(out, bmp_detail::filetype_for_bm(), static_cast<std::uint32_t>(filesize), 0, 0,
+                    bitmapoffset);
+  bmp_header2_write(out, kInfoHeaderBytes, xsize, ysize, 1, bitsperpixel, 0, 0, 0, 0, colorsused,
+                    0);
   write_rows(out);
   out.flush();
   const bool written = static_cast<bool>(out);
@@ -100,7 +100,8 @@ struct PlaneSet {  // three distinct planes until handed over
 // printed, no magic-number check, and the planes dropped at the end.
 bool walk_file(const char* file_name, bool describe, std::uint32_t* xsize, std::int32_t* ysize,
                unsigned char** r_out, unsigned char** g_out, unsigned char** b_out) {
-  const char* const fatal = describe ? "BMP_PRINT_TEST: Fatal error!\n" : "BMP_READ: Fatal error!\n";
+  const char* const fatal =
+      describe ? "BMP_PRINT_TEST: Fatal error!\n" : "BMP_READ: Fatal error!\n";
   std::ifstream in(file_name, std::ios::in | std::ios::binary);
   if (!in) {
     report(describe ? "BMP_PRINT_TEST - Fatal error!\n" : "BMP_READ - Fatal error!\n")
@@ -197,8 +198,7 @@ bool walk_file(const char* file_name, bool describe, std::uint32_t* xsize, std::
     unsigned char piece[4][kPalettePiece];
     for (std::uint32_t first = 0; first < colorsused; first += kPalettePiece) {
       const std::uint32_t count = std::min(kPalettePiece, colorsused - first);
-      if (bmp_detail::palette_read_from(in, first, count, piece[0], piece[1], piece[2],
-                                        piece[3])) {
+      if (bmp_detail::palette_read_from(in, first, count, piece[0], piece[1], piece[2], piece[3])) {
         report(fatal) << "  BMP_PALETTE_READ failed.\n";
         return true;
       }
@@ -245,8 +245,8 @@ bool walk_file(const char* file_name, bool describe, std::uint32_t* xsize, std::
       return true;
     }
     if (!describe) {
-      delete[] *g_out;
-      delete[] *b_out;
+      delete[] * g_out;
+      delete[] * b_out;
       *g_out = pr;
       *b_out = pr;
     }
@@ -264,8 +264,8 @@ bool walk_file(const char* file_name, bool describe, std::uint32_t* xsize, std::
 
 }  // namespace
 
-bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize,
-                  const unsigned char* r, const unsigned char* g, const unsigned char* b) {
+bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize, const unsigned char* r,
+                  const unsigned char* g, const unsigned char* b) {
   const std::uint64_t row = xsize == 0 ? 0 : row_bytes_24(xsize);
   return write_file(file_name, "BMP_24_WRITE - Fatal error!\n", 24, xsize, ysize, row, 0,
                     [&](std::ostream& out) { bmp_24_data_write(out, xsize, ysize, r, g, b); });
@@ -274,8 +274,8 @@ bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize,
 bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
                   const unsigned char* plane) {
   const std::uint64_t row = xsize == 0 ? 0 : row_bytes_08(xsize);
-  return write_file(file_name, "BMP_08_WRITE - Fatal error!\n", 8, xsize, ysize, row,
-                    kGreyEntries, [&](std::ostream& out) {
+  return write_file(file_name, "BMP_08_WRITE - Fatal error!\n", 8, xsize, ysize, row, kGreyEntries,
+                    [&](std::ostream& out) {
                       unsigned char grey[kGreyEntries];
                       unsigned char alpha[kGreyEntries] = {};
                       for (std::uint32_t i = 0; i < kGreyEntries; ++i) {
@@ -286,8 +286,8 @@ bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
                     });
 }
 
-bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize,
-              unsigned char** r, unsigned char** g, unsigned char** b) {
+bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned char** r,
+              unsigned char** g, unsigned char** b) {
   return walk_file(file_name, false, xsize, ysize, r, g, b);
 }
 

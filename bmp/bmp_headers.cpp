@@ -22,8 +22,8 @@ bool bmp_header1_read(std::istream& file_in, uint16_t* filetype, uint32_t* files
          u_short_int_read(reserved2, file_in) || u_long_int_read(bitmapoffset, file_in);
 }
 
-void bmp_header1_print(uint16_t filetype, uint32_t filesize, uint16_t reserved1,
-                       uint16_t reserved2, uint32_t bitmapoffset) {
+void bmp_header1_print(uint16_t filetype, uint32_t filesize, uint16_t reserved1, uint16_t reserved2,
+                       uint32_t bitmapoffset) {
   std::cout << "\n"
             << "  Contents of BMP file header:\n"
             << "\n"
@@ -66,8 +66,8 @@ bool bmp_header2_read(std::istream& file_in, uint32_t* size, uint32_t* width, in
 
 void bmp_header2_print(uint32_t size, uint32_t width, int32_t height, uint16_t planes,
                        uint16_t bitsperpixel, uint32_t compression, uint32_t sizeofbitmap,
-                       uint32_t horzresolution, uint32_t vertresolution,
-                       uint32_t colorsused, uint32_t colorsimportant) {
+                       uint32_t horzresolution, uint32_t vertresolution, uint32_t colorsused,
+                       uint32_t colorsimportant) {
   std::cout << "\n"
             << "  Contents of BMP file bitmap header:\n"
             << "\n"

@@ -40,8 +40,8 @@ std::uint16_t filetype_for_bm();
 
 // Palette rows with their entry numbers counted from `first`, so that a
 // palette read in pieces reports the entry's place in the whole table.
-bool palette_read_from(std::istream& in, std::uint32_t first, std::uint32_t count,
-                       unsigned char* r, unsigned char* g, unsigned char* b, unsigned char* a);
+bool palette_read_from(std::istream& in, std::uint32_t first, std::uint32_t count, unsigned char* r,
+                       unsigned char* g, unsigned char* b, unsigned char* a);
 
 }  // namespace bmp_detail
 

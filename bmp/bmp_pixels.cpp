@@ -41,7 +41,7 @@ void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
       const unsigned char* __restrict from_r = r + k;
       const unsigned char* __restrict from_g = g + k;
       const unsigned char* __restrict from_b = b + k;
-      for (std::uint32_t e = 0; e < n; ++e) {
+      for (std::size_t e = 0; e < n; ++e) {
         out[3 * e] = from_b[e];
         out[3 * e + 1] = from_g[e];
         out[3 * e + 2] = from_r[e];
@@ -54,8 +54,8 @@ void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
   }
 }
 
-bool bmp_24_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize,
-                      unsigned char* r, unsigned char* g, unsigned char* b) {
+bool bmp_24_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize, unsigned char* r,
+                      unsigned char* g, unsigned char* b) {
   const std::uint32_t rows = row_count(ysize);
   if (xsize == 0) return false;
   const std::uint32_t padding = padding_24(xsize);
@@ -71,19 +71,19 @@ bool bmp_24_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize,
       unsigned char* __restrict to_g = g + k;
       unsigned char* __restrict to_b = b + k;
       const std::uint32_t whole = got / 3;
-      for (std::uint32_t e = 0; e < whole; ++e) {
+      for (std::size_t e = 0; e < whole; ++e) {
         to_b[e] = in[3 * e];
         to_g[e] = in[3 * e + 1];
         to_r[e] = in[3 * e + 2];
       }
-      in += 3 * whole;
+      in += std::size_t{3} * whole;
       k += whole;
       if (got < 3 * n) {  // the components of the failing pixel read so far stay stored
         if (got % 3 > 0) b[k] = in[0];
         if (got % 3 > 1) g[k] = in[1];
         report("BMP_24_DATA_READ: Fatal error!\n")
-            << "  Failed reading " << "BGR"[got % 3] << " for pixel (" << j + got / 3 << ","
-            << i << ").\n";
+            << "  Failed reading "
+            << "BGR"[got % 3] << " for pixel (" << j + got / 3 << "," << i << ").\n";
         return true;
       }
       j += n;
@@ -112,8 +112,7 @@ void bmp_08_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
   }
 }
 
-bool bmp_08_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize,
-                      unsigned char* plane) {
+bool bmp_08_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize, unsigned char* plane) {
   const std::uint32_t rows = row_count(ysize);
   if (xsize == 0) return false;
   const std::uint32_t padding = padding_08(xsize);
@@ -158,7 +157,8 @@ bool bmp_detail::palette_read_from(std::istream& in, std::uint32_t first, std::u
     for (std::uint32_t c = 0; c < got; ++c) *slots[c] = entry[c];
     if (got < 4) {
       report("BMP_PALETTE_READ: Fatal error!\n")
-          << "  Failed reading " << "BGRA"[got] << " for palette color " << first + i << ".\n";
+          << "  Failed reading "
+          << "BGRA"[got] << " for palette color " << first + i << ".\n";
       return true;
     }
   }
@@ -184,8 +184,8 @@ void bmp_palette_print(uint32_t colorsused, const unsigned char* r, const unsign
             << "\n";
   for (std::uint32_t i = 0; i < colorsused; ++i) {
     // Bytes print as numbers, each right-aligned under its heading.
-    std::cout << std::setw(6) << i << "  " << std::setw(6) << unsigned{b[i]} << "  "
-              << std::setw(6) << unsigned{g[i]} << "  " << std::setw(6) << unsigned{r[i]}
-              << "  " << std::setw(6) << unsigned{a[i]} << "\n";
+    std::cout << std::setw(6) << i << "  " << std::setw(6) << unsigned{b[i]} << "  " << std::setw(6)
+              << unsigned{g[i]} << "  " << std::setw(6) << unsigned{r[i]} << "  " << std::setw(6)
+              << unsigned{a[i]} << "\n";
   }
 }

@@ -9,9 +9,9 @@ using bmp_detail::report;
 
 bool bmp_24_write_test(const char* file_name) {
   constexpr int kSide = 200;
-  auto r = std::make_unique<unsigned char[]>(kSide * kSide);
-  auto g = std::make_unique<unsigned char[]>(kSide * kSide);
-  auto b = std::make_unique<unsigned char[]>(kSide * kSide);
+  auto r = std::make_unique<unsigned char[]>(std::size_t{kSide} * kSide);
+  auto g = std::make_unique<unsigned char[]>(std::size_t{kSide} * kSide);
+  auto b = std::make_unique<unsigned char[]>(std::size_t{kSide} * kSide);
   for (int i = 0; i < kSide; ++i) {
     for (int j = 0; j < kSide; ++j) {
       const int k = i * kSide + j;
@@ -33,7 +33,7 @@ bool bmp_24_write_test(const char* file_name) {
 
 bool bmp_08_write_test(const char* file_name) {
   constexpr int kSide = 255;
-  auto plane = std::make_unique<unsigned char[]>(kSide * kSide);
+  auto plane = std::make_unique<unsigned char[]>(std::size_t{kSide} * kSide);
   for (int i = 0; i < kSide; ++i) {
     for (int j = 0; j < kSide; ++j) plane[i * kSide + j] = static_cast<unsigned char>(j % (i + 1));
   }

@@ -22,10 +22,8 @@ inline void advise_huge_pages(void* block, std::size_t bytes) {
   constexpr std::size_t kWorthIt = std::size_t(2) << 20;
   if (bytes < kWorthIt) return;
   const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const auto start = reinterpret_cast<std::uintptr_t>(block);
-  const std::uintptr_t begin = start & ~(page - 1);
-  const std::uintptr_t end = (start + bytes + page - 1) & ~(page - 1);
-  ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  const std::size_t before = reinterpret_cast<std::uintptr_t>(block) & (page - 1);
+  ::madvise(static_cast<char*>(block) - before, before + bytes, MADV_HUGEPAGE);
 #else
   (void)block;
   (void)bytes;

@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool failed = bmp_read(name, &xsize, &ysize, &r, &g, &b);
   if (!failed) {
     // A good read hands over whole planes: touch their last bytes.
-    const std::uint64_t n = std::uint64_t(xsize) * (ysize < 0 ? 0 - std::uint64_t(ysize) : std::uint64_t(ysize));
+    const std::uint64_t n =
+        std::uint64_t(xsize) * (ysize < 0 ? 0 - std::uint64_t(ysize) : std::uint64_t(ysize));
     if (n > 0 && (r == nullptr || g == nullptr || b == nullptr)) std::abort();
     if (n > 0) {
       volatile unsigned char sink = r[n - 1] ^ g[n - 1] ^ b[n - 1];

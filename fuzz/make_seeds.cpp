@@ -22,7 +22,8 @@ Bytes load(const std::string& name) {
 
 void save(const std::filesystem::path& name, const Bytes& bytes) {
   std::ofstream out(name, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 void save_text(const std::filesystem::path& name, const std::string& text) {
@@ -48,7 +49,8 @@ int main(int argc, char* argv[]) {
   for (const auto& dir : {ppma, bmp, print}) std::filesystem::create_directories(dir);
 
   // P3 text from the writer, then damaged.
-  const int32_t r[6] = {255, 0, 7, 300, 1, 2}, g[6] = {0, 255, 8, 0, 3, 4}, b[6] = {0, 0, 9, 5, 5, 6};
+  const int32_t r[6] = {255, 0, 7, 300, 1, 2}, g[6] = {0, 255, 8, 0, 3, 4},
+                b[6] = {0, 0, 9, 5, 5, 6};
   const std::string tmp = (std::filesystem::temp_directory_path() / "travorn-seed").string();
   ppma_write((tmp + ".ppm").c_str(), 3, 2, r, g, b);
   Bytes text = load(tmp + ".ppm");
@@ -72,7 +74,8 @@ int main(int argc, char* argv[]) {
   bmp_08_write((tmp + "08.bmp").c_str(), 5, 3, pr);
   const Bytes b24 = load(tmp + "24.bmp");
   const Bytes b08 = load(tmp + "08.bmp");
-  std::vector<std::pair<std::string, Bytes>> seeds = {{"written-24.bmp", b24}, {"written-08.bmp", b08}};
+  std::vector<std::pair<std::string, Bytes>> seeds = {{"written-24.bmp", b24},
+                                                      {"written-08.bmp", b08}};
   auto damaged = [&](const std::string& name, const Bytes& base, auto change) {
     Bytes copy = base;
     change(&copy);
@@ -82,7 +85,10 @@ int main(int argc, char* argv[]) {
   damaged("cut-in-pixels.bmp", b24, [](Bytes* f) { f->resize(70); });
   damaged("cut-in-padding.bmp", b24, [](Bytes* f) { f->pop_back(); });
   damaged("cut-in-palette.bmp", b08, [](Bytes* f) { f->resize(300); });
-  damaged("huge-size.bmp", b24, [](Bytes* f) { put32(f, 18, 65536); put32(f, 22, 65536); });
+  damaged("huge-size.bmp", b24, [](Bytes* f) {
+    put32(f, 18, 65536);
+    put32(f, 22, 65536);
+  });
   damaged("height-min.bmp", b24, [](Bytes* f) { put32(f, 22, 0x80000000u); });
   damaged("negative-height.bmp", b24, [](Bytes* f) { put32(f, 22, 0xFFFFFFFDu); });
   damaged("depth-32.bmp", b24, [](Bytes* f) { put16(f, 28, 32); });
@@ -91,7 +97,10 @@ int main(int argc, char* argv[]) {
   damaged("palette-too-large.bmp", b08, [](Bytes* f) { put32(f, 46, 0xFFFFFFFFu); });
   damaged("header-124.bmp", b24, [](Bytes* f) { put32(f, 14, 124); });
   damaged("offset-far.bmp", b24, [](Bytes* f) { put32(f, 10, 0xFFFFFFF0u); });
-  damaged("magic-mb.bmp", b24, [](Bytes* f) { (*f)[0] = 'M'; (*f)[1] = 'B'; });
+  damaged("magic-mb.bmp", b24, [](Bytes* f) {
+    (*f)[0] = 'M';
+    (*f)[1] = 'B';
+  });
   for (const auto& [name, bytes] : seeds) {
     save(bmp / name, bytes);
     save(print / name, bytes);

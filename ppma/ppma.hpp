@@ -9,21 +9,21 @@
 #include <cstdint>
 #include <iosfwd>
 
-int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* maxrgb,
-              int32_t** r, int32_t** g, int32_t** b);
+int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* maxrgb, int32_t** r,
+              int32_t** g, int32_t** b);
 int ppma_read_header(std::istream& file_in, int32_t* xsize, int32_t* ysize, int32_t* maxrgb);
-int ppma_read_data(std::istream& file_in, int32_t xsize, int32_t ysize,
-                   int32_t* r, int32_t* g, int32_t* b);
+int ppma_read_data(std::istream& file_in, int32_t xsize, int32_t ysize, int32_t* r, int32_t* g,
+                   int32_t* b);
 
-int ppma_check_data(int32_t xsize, int32_t ysize, int32_t maxrgb,
-                    const int32_t* r, const int32_t* g, const int32_t* b);
+int ppma_check_data(int32_t xsize, int32_t ysize, int32_t maxrgb, const int32_t* r,
+                    const int32_t* g, const int32_t* b);
 
-int ppma_write(const char* file_name, int32_t xsize, int32_t ysize,
-               const int32_t* r, const int32_t* g, const int32_t* b);
-int ppma_write_header(std::ostream& file_out, const char* file_name,
-                      int32_t xsize, int32_t ysize, int32_t maxrgb);
-int ppma_write_data(std::ostream& file_out, int32_t xsize, int32_t ysize,
-                    const int32_t* r, const int32_t* g, const int32_t* b);
+int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_t* r,
+               const int32_t* g, const int32_t* b);
+int ppma_write_header(std::ostream& file_out, const char* file_name, int32_t xsize, int32_t ysize,
+                      int32_t maxrgb);
+int ppma_write_data(std::ostream& file_out, int32_t xsize, int32_t ysize, const int32_t* r,
+                    const int32_t* g, const int32_t* b);
 
 int ppma_example(int32_t xsize, int32_t ysize, int32_t* r, int32_t* g, int32_t* b);
 int ppma_read_test(const char* file_name);

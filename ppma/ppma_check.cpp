@@ -7,14 +7,16 @@
 
 using ppma_detail::report;
 
-int ppma_check_data(int32_t xsize, int32_t ysize, int32_t maxrgb,
-                    const int32_t* r, const int32_t* g, const int32_t* b) {
+int ppma_check_data(int32_t xsize, int32_t ysize, int32_t maxrgb, const int32_t* r,
+                    const int32_t* g, const int32_t* b) {
   if (xsize < 1) {
-    report("PPMA_CHECK_DATA: Error!\n") << "  xsize <= 0.\n" << "  xsize = " << xsize << "\n";
+    report("PPMA_CHECK_DATA: Error!\n") << "  xsize <= 0.\n"
+                                        << "  xsize = " << xsize << "\n";
     return 1;
   }
   if (ysize < 1) {
-    report("PPMA_CHECK_DATA: Error!\n") << "  ysize <= 0.\n" << "  ysize = " << ysize << "\n";
+    report("PPMA_CHECK_DATA: Error!\n") << "  ysize <= 0.\n"
+                                        << "  ysize = " << ysize << "\n";
     return 1;
   }
   const struct {

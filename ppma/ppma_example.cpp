@@ -36,9 +36,9 @@ int ppma_example(int32_t xsize, int32_t ysize, int32_t* r, int32_t* g, int32_t* 
 
 int ppma_write_test(const char* file_name) {
   constexpr int32_t kSide = 300;
-  auto r = std::make_unique<int32_t[]>(kSide * kSide);
-  auto g = std::make_unique<int32_t[]>(kSide * kSide);
-  auto b = std::make_unique<int32_t[]>(kSide * kSide);
+  auto r = std::make_unique<int32_t[]>(std::size_t{kSide} * kSide);
+  auto g = std::make_unique<int32_t[]>(std::size_t{kSide} * kSide);
+  auto b = std::make_unique<int32_t[]>(std::size_t{kSide} * kSide);
   ppma_example(kSide, kSide, r.get(), g.get(), b.get());
   if (ppma_write(file_name, kSide, kSide, r.get(), g.get(), b.get()) != 0) {
     report("PPMA_WRITE_TEST - Fatal error!\n") << "  PPMA_WRITE failed.\n";
@@ -67,7 +67,8 @@ int ppma_read_test(const char* file_name) {
   delete[] g;
   delete[] b;
   if (bad != 0) {
-    report("PPMA_READ_TEST - Fatal error!\n") << "  PPMA_CHECK_DATA reports bad data in the file.\n";
+    report("PPMA_READ_TEST - Fatal error!\n")
+        << "  PPMA_CHECK_DATA reports bad data in the file.\n";
     return 1;
   }
   report("PPMA_READ_TEST:\n") << "  PPMA_CHECK_DATA has approved the data from the file.\n";

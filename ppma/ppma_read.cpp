@@ -60,7 +60,8 @@ class SampleSource {
     const char* const digits = p + (*p == '-' || *p == '+');
     const char* q = digits;
     std::uint64_t magnitude = 0;
-    for (unsigned d; (d = unsigned(static_cast<unsigned char>(*q)) - '0') < 10 && q - digits < 10; ++q) {
+    for (unsigned d; (d = unsigned(static_cast<unsigned char>(*q)) - '0') < 10 && q - digits < 10;
+         ++q) {
       magnitude = magnitude * 10 + d;
     }
     if (q != digits && q != end_ && kSpace.is[static_cast<unsigned char>(*q)] &&
@@ -74,12 +75,13 @@ class SampleSource {
   }
 
  private:
-  static constexpr std::streamsize kChunkBytes = 64 * 1024;
+  static constexpr std::streamsize kChunkBytes = std::streamsize{64} * 1024;
 
 #if defined(__GNUC__)
   __attribute__((noinline))
 #endif
-  Result next_carefully(std::int32_t* value) {
+  Result
+  next_carefully(std::int32_t* value) {
     int c = get();
     while (is_space(c)) c = get();
     if (c < 0) return kEnd;
@@ -134,7 +136,8 @@ std::int32_t* new_plane(std::uint64_t pixels) {
 
 // Reads the samples of an image whose length of input is unknown into
 // planes that grow as samples arrive, up to `pixels` each.
-bool read_growing(std::istream& in, std::uint64_t pixels, std::unique_ptr<std::int32_t[]> plane[3]) {
+bool read_growing(std::istream& in, std::uint64_t pixels,
+                  std::unique_ptr<std::int32_t[]> plane[3]) {
   SampleSource source(in);
   std::uint64_t capacity = 0;
   for (std::uint64_t k = 0; k < pixels; ++k) {
@@ -167,11 +170,12 @@ std::int64_t bytes_left(std::ifstream& in, const char* file_name) {
 
 }  // namespace
 
-int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* maxrgb,
-              int32_t** r, int32_t** g, int32_t** b) {
+int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* maxrgb, int32_t** r,
+              int32_t** g, int32_t** b) {
   std::ifstream file_in(file_name);
   if (!file_in) {
-    report("PPMA_READ - Fatal error!\n") << "  Cannot open the input file \"" << file_name << "\".\n";
+    report("PPMA_READ - Fatal error!\n")
+        << "  Cannot open the input file \"" << file_name << "\".\n";
     return 1;
   }
   if (ppma_read_header(file_in, xsize, ysize, maxrgb) != 0) {
@@ -185,8 +189,8 @@ int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* ma
   }
   const std::uint64_t pixels = std::uint64_t(*xsize) * std::uint64_t(*ysize);
   if (pixels > kMaxPixels) {
-    report("PPMA_READ - Fatal error!\n") << "  The image size XSIZE = " << *xsize
-                                         << ", YSIZE = " << *ysize << " is too large.\n";
+    report("PPMA_READ - Fatal error!\n")
+        << "  The image size XSIZE = " << *xsize << ", YSIZE = " << *ysize << " is too large.\n";
     return 1;
   }
 
@@ -255,7 +259,8 @@ int ppma_read_header(std::istream& file_in, int32_t* xsize, int32_t* ysize, int3
       while (*p != '\0' && !is_space(*p)) ++p;
       const std::string magic(word, p);
       if (magic != "P3" && magic != "p3") {
-        report("PPMA_READ_HEADER - Fatal error.\n") << "  Bad magic number = \"" << magic << "\".\n";
+        report("PPMA_READ_HEADER - Fatal error.\n")
+            << "  Bad magic number = \"" << magic << "\".\n";
         return 1;
       }
       expected = 0;
@@ -289,8 +294,8 @@ int ppma_read_header(std::istream& file_in, int32_t* xsize, int32_t* ysize, int3
   }
 }
 
-int ppma_read_data(std::istream& file_in, int32_t xsize, int32_t ysize,
-                   int32_t* r, int32_t* g, int32_t* b) {
+int ppma_read_data(std::istream& file_in, int32_t xsize, int32_t ysize, int32_t* r, int32_t* g,
+                   int32_t* b) {
   if (ysize < 1 || xsize < 1) return 0;
   SampleSource source(file_in);
   const std::uint64_t pixels = std::uint64_t(xsize) * std::uint64_t(ysize);

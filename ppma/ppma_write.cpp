@@ -13,7 +13,7 @@ using ppma_detail::report;
 
 namespace {
 constexpr int kPixelsPerLine = 4;
-constexpr std::ptrdiff_t kBufferBytes = 64 * 1024;
+constexpr std::ptrdiff_t kBufferBytes = std::ptrdiff_t{64} * 1024;
 
 // Decimal text of `value` at `out`; returns the end of what was written.
 char* put_number(char* out, std::int32_t value) {
@@ -21,11 +21,14 @@ char* put_number(char* out, std::int32_t value) {
 }
 }  // namespace
 
-int ppma_write(const char* file_name, int32_t xsize, int32_t ysize,
-               const int32_t* r, const int32_t* g, const int32_t* b) {
+int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_t* r,
+               const int32_t* g, const int32_t* b) {
   const bool has_pixels = xsize >= 1 && ysize >= 1;
   if (has_pixels) {  // refused before the file is created
-    const char* const missing = r == nullptr ? "R" : g == nullptr ? "G" : b == nullptr ? "B" : nullptr;
+    const char* const missing = r == nullptr   ? "R"
+                                : g == nullptr ? "G"
+                                : b == nullptr ? "B"
+                                               : nullptr;
     if (missing != nullptr) {
       report("PPMA_WRITE - Fatal error!\n") << "  Null pointer to " << missing << ".\n";
       return 1;
@@ -33,7 +36,8 @@ int ppma_write(const char* file_name, int32_t xsize, int32_t ysize,
   }
   std::ofstream file_out(file_name, std::ios::out | std::ios::trunc);
   if (!file_out) {
-    report("PPMA_WRITE - Fatal error!\n") << "  Cannot open the output file \"" << file_name << "\".\n";
+    report("PPMA_WRITE - Fatal error!\n")
+        << "  Cannot open the output file \"" << file_name << "\".\n";
     return 1;
   }
   int32_t maxrgb = 0;
@@ -61,8 +65,8 @@ int ppma_write(const char* file_name, int32_t xsize, int32_t ysize,
   return 0;
 }
 
-int ppma_write_header(std::ostream& file_out, const char* file_name,
-                      int32_t xsize, int32_t ysize, int32_t maxrgb) {
+int ppma_write_header(std::ostream& file_out, const char* file_name, int32_t xsize, int32_t ysize,
+                      int32_t maxrgb) {
   file_out << "P3\n"
            << "# " << file_name << " created by KELMORA::PPMA_WRITE.\n"
            << xsize << "  " << ysize << "\n"
@@ -70,12 +74,12 @@ int ppma_write_header(std::ostream& file_out, const char* file_name,
   return 0;
 }
 
-int ppma_write_data(std::ostream& file_out, int32_t xsize, int32_t ysize,
-                    const int32_t* r, const int32_t* g, const int32_t* b) {
+int ppma_write_data(std::ostream& file_out, int32_t xsize, int32_t ysize, const int32_t* r,
+                    const int32_t* g, const int32_t* b) {
   if (ysize < 1 || xsize < 1) return 0;
   // Lines are gathered in a buffer and written a buffer at a time; a line
   // holds at most four pixels of three numbers of 12 characters each.
-  constexpr std::ptrdiff_t kLineMax = kPixelsPerLine * 3 * 12;
+  constexpr std::ptrdiff_t kLineMax = std::ptrdiff_t{kPixelsPerLine} * 3 * 12;
   std::unique_ptr<char[]> buffer(new (std::nothrow) char[kBufferBytes]);
   if (!buffer) return 1;
   char* const begin = buffer.get();

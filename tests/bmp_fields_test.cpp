@@ -28,11 +28,14 @@ TEST_F(BmpOrder, WritesTheWorkedExamplesInBothOrders) {
     bmp_byte_swap_set(swap);
     EXPECT_EQ(bmp_byte_swap_get(), swap);
     auto pick = [&](Bytes little, Bytes big) { return swap ? little : big; };
-    EXPECT_EQ(written([](auto& o) { u_short_int_write(19778, o); }), pick({0x42, 0x4D}, {0x4D, 0x42}));
-    EXPECT_EQ(written([](auto& o) { u_short_int_write(16973, o); }), pick({0x4D, 0x42}, {0x42, 0x4D}));
+    EXPECT_EQ(written([](auto& o) { u_short_int_write(19778, o); }),
+              pick({0x42, 0x4D}, {0x4D, 0x42}));
+    EXPECT_EQ(written([](auto& o) { u_short_int_write(16973, o); }),
+              pick({0x4D, 0x42}, {0x42, 0x4D}));
     EXPECT_EQ(written([](auto& o) { u_long_int_write(0x12345678, o); }),
               pick({0x78, 0x56, 0x34, 0x12}, {0x12, 0x34, 0x56, 0x78}));
-    EXPECT_EQ(written([](auto& o) { u_long_int_write(54, o); }), pick({54, 0, 0, 0}, {0, 0, 0, 54}));
+    EXPECT_EQ(written([](auto& o) { u_long_int_write(54, o); }),
+              pick({54, 0, 0, 0}, {0, 0, 0, 54}));
     EXPECT_EQ(written([](auto& o) { long_int_write(-2, o); }),
               pick({0xFE, 0xFF, 0xFF, 0xFF}, {0xFF, 0xFF, 0xFF, 0xFE}));
   }
@@ -127,7 +130,8 @@ TEST_F(BmpOrder, BitmapHeaderBytesAndAShortRead) {
   int32_t height = 0;
   uint16_t planes = 0, bits = 0;
   auto in = stream_of(expected);
-  EXPECT_FALSE(bmp_header2_read(in, &size, &width, &height, &planes, &bits, &u, &u, &u, &u, &u, &u));
+  EXPECT_FALSE(
+      bmp_header2_read(in, &size, &width, &height, &planes, &bits, &u, &u, &u, &u, &u, &u));
   EXPECT_EQ(height, -2);
   EXPECT_EQ(bits, 24);
 
@@ -138,7 +142,8 @@ TEST_F(BmpOrder, BitmapHeaderBytesAndAShortRead) {
   EXPECT_FALSE(bmp_header1_read(shortin, &type, &u, &r, &r, &u));
   size = 0;
   width = 123;
-  EXPECT_TRUE(bmp_header2_read(shortin, &size, &width, &height, &planes, &bits, &u, &u, &u, &u, &u, &u));
+  EXPECT_TRUE(
+      bmp_header2_read(shortin, &size, &width, &height, &planes, &bits, &u, &u, &u, &u, &u, &u));
   EXPECT_EQ(size, 40u);
   EXPECT_EQ(width, 123u);
 }

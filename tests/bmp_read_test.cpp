@@ -98,8 +98,9 @@ TEST_F(BmpRead, RefusesAnotherMagicNumber) {
   file[1] = '\n';
   Read binary;
   read_made(file, &binary);
-  EXPECT_NE(binary.report.find("  Instead, it is \"\\x89\\x0A\".\n  with the numeric value 35082\n"),
-            std::string::npos)
+  EXPECT_NE(
+      binary.report.find("  Instead, it is \"\\x89\\x0A\".\n  with the numeric value 35082\n"),
+      std::string::npos)
       << binary.report;
 }
 
@@ -125,7 +126,8 @@ TEST_F(BmpRead, FollowsTheFilesOwnLayout) {
   EXPECT_EQ(gap.plane(gap.r), (Bytes{3, 6, 9, 12}));
   // A bitmap header of 124 bytes: 84 more bytes before the pixels.
   Read v5;
-  read_made(concat(concat(bmp_headers(154, 138, 124, 2, 2, 24), Bytes(84, 0xAA)), pixels_2x2()), &v5);
+  read_made(concat(concat(bmp_headers(154, 138, 124, 2, 2, 24), Bytes(84, 0xAA)), pixels_2x2()),
+            &v5);
   ASSERT_FALSE(v5.failed) << v5.report;
   EXPECT_EQ(v5.plane(v5.g), (Bytes{2, 5, 8, 11}));
   // An 8-bit file with COLORSUSED 0 and a full colour table before BITMAPOFFSET.
@@ -162,8 +164,9 @@ TEST_F(BmpRead, ShortFilesKeepTheirReports) {
   Read pixel;
   read_made(Bytes(whole.begin(), whole.begin() + 54 + 10), &pixel);
   EXPECT_TRUE(pixel.failed);
-  EXPECT_EQ(pixel.report, "\nBMP_24_DATA_READ: Fatal error!\n  Failed reading R for pixel (0,1).\n" +
-                              std::string(kFatal) + "  BMP_24_DATA_READ failed.\n");
+  EXPECT_EQ(pixel.report,
+            "\nBMP_24_DATA_READ: Fatal error!\n  Failed reading R for pixel (0,1).\n" +
+                std::string(kFatal) + "  BMP_24_DATA_READ failed.\n");
   EXPECT_TRUE(pixel.r != pixel.g);  // three planes with the caller
 
   Read padding;
@@ -209,10 +212,12 @@ TEST_F(BmpRead, HugeClaimsInSmallFilesAllocateNothing) {
     uint32_t colors;
     std::string line;
   } cases[] = {
-      {65536, 65536, 24, 0, "  The image of WIDTH = 65536 and HEIGHT = 65536 is larger than the file.\n"},
+      {65536, 65536, 24, 0,
+       "  The image of WIDTH = 65536 and HEIGHT = 65536 is larger than the file.\n"},
       {4294967295u, -2147483647, 8, 0,
        "  The image of WIDTH = 4294967295 and HEIGHT = -2147483647 is larger than the file.\n"},
-      {2, INT32_MIN, 24, 0, "  The image of WIDTH = 2 and HEIGHT = -2147483648 is larger than the file.\n"},
+      {2, INT32_MIN, 24, 0,
+       "  The image of WIDTH = 2 and HEIGHT = -2147483648 is larger than the file.\n"},
       {65536, 65536, 16, 0, "  Unrecognized value of BITSPERPIXEL = 16\n"},
       {2, 2, 24, 4294967295u, ""},
   };
@@ -228,7 +233,8 @@ TEST_F(BmpRead, HugeClaimsInSmallFilesAllocateNothing) {
     EXPECT_EQ(huge.r, nullptr);
     CoutCapture quiet;
     EXPECT_TRUE(bmp_print_test(path("made.bmp").c_str()));
-    EXPECT_LE(largest_allocation(), 64u << 20);  // the bound on trust: 3 planes of 16 MiB, 4 MiB palette
+    EXPECT_LE(largest_allocation(),
+              64u << 20);  // the bound on trust: 3 planes of 16 MiB, 4 MiB palette
   }
 }
 
@@ -249,8 +255,7 @@ TEST_F(BmpRead, PillowDecodesWhatTheWritersWrote) {
             "60 6 250 70 7 249 80 8 248 90 9 247 100 10 246\n"
             "10 1 255 20 2 254 30 3 253 40 4 252 50 5 251\n");
   // The palette is grey: Pillow sees an L image or palette indices equal to the values.
-  const std::string grey_rows =
-      " 5 3\n110 120 130 140 150\n60 70 80 90 100\n10 20 30 40 50\n";
+  const std::string grey_rows = " 5 3\n110 120 130 140 150\n60 70 80 90 100\n10 20 30 40 50\n";
   EXPECT_TRUE(grey == "L" + grey_rows || grey == "P" + grey_rows) << grey;
 }
 
@@ -302,7 +307,10 @@ TEST_F(BmpRead, CorpusFilesReadOrFailCleanlyAndMatchPillow) {
     if (got.failed || entry.path().parent_path().filename() != "g") continue;
     // A good file that reads: Pillow must see the same pixels (indices for 8-bit).
     std::string pil;
-    ASSERT_EQ(run_command(std::string(TRAVORN_PYTHON) + " " + TRAVORN_TOOLS + "/pil_pixels.py " + name, &pil), 0);
+    ASSERT_EQ(
+        run_command(std::string(TRAVORN_PYTHON) + " " + TRAVORN_TOOLS + "/pil_pixels.py " + name,
+                    &pil),
+        0);
     std::istringstream lines(pil);
     std::string mode;
     uint32_t w = 0;
@@ -321,7 +329,8 @@ TEST_F(BmpRead, CorpusFilesReadOrFailCleanlyAndMatchPillow) {
           ASSERT_EQ(s0, got.r[e]) << name << " row " << row << " column " << j;
         } else {
           lines >> s0 >> s1 >> s2;
-          ASSERT_EQ((std::vector<int>{s0, s1, s2}), (std::vector<int>{got.r[e], got.g[e], got.b[e]}))
+          ASSERT_EQ((std::vector<int>{s0, s1, s2}),
+                    (std::vector<int>{got.r[e], got.g[e], got.b[e]}))
               << name << " row " << row << " column " << j;
         }
       }

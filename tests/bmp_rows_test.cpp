@@ -51,7 +51,8 @@ Read read08(const Bytes& file, uint32_t xsize, int32_t ysize) {
 std::string padding_warning(const char* op, int k, int total, int row) {
   return std::string("\n") + op + " - Warning!\n  Failed while reading padding character " +
          std::to_string(k) + "\n  of total " + std::to_string(total) +
-         " characters\n  at the end of line " + std::to_string(row) + "\n\n  This is a minor error.\n";
+         " characters\n  at the end of line " + std::to_string(row) +
+         "\n\n  This is a minor error.\n";
 }
 }  // namespace
 
@@ -130,5 +131,6 @@ TEST(BmpRows, AShortPixelReportsTheComponentColumnAndRow) {
   EXPECT_EQ(partial.g[3], 0xEE);  // G was not
   const Read got08 = read08(Bytes{1, 2, 3, 4, 5, 6, 0, 0, 7}, 6, 2);
   EXPECT_TRUE(got08.failed);
-  EXPECT_EQ(got08.report, "\nBMP_08_DATA_READ: Fatal error!\n  Failed reading R for pixel (1,1).\n");
+  EXPECT_EQ(got08.report,
+            "\nBMP_08_DATA_READ: Fatal error!\n  Failed reading R for pixel (1,1).\n");
 }

@@ -7,7 +7,8 @@ class BmpSelfTest : public TempDirTest {};
 // The 256-entry grey palette that the 8-bit writer puts behind the headers.
 Bytes grey_palette() {
   Bytes out;
-  for (int i = 0; i < 256; ++i) out.insert(out.end(), {Bytes::value_type(i), Bytes::value_type(i), Bytes::value_type(i), 0});
+  for (int i = 0; i < 256; ++i)
+    out.insert(out.end(), {Bytes::value_type(i), Bytes::value_type(i), Bytes::value_type(i), 0});
   return out;
 }
 
@@ -28,14 +29,16 @@ std::string print_report(const std::string& name) {
 std::string header_report(uint32_t filesize, uint32_t offset, uint32_t width, int32_t height,
                           int bits, uint32_t colors) {
   return "\n  Contents of BMP file header:\n\n    FILETYPE =     16973\n    FILESIZE =     " +
-         std::to_string(filesize) + "\n    RESERVED1 =    0\n    RESERVED2 =    0\n    BITMAPOFFSET = " +
+         std::to_string(filesize) +
+         "\n    RESERVED1 =    0\n    RESERVED2 =    0\n    BITMAPOFFSET = " +
          std::to_string(offset) +
-         "\n\n  Contents of BMP file bitmap header:\n\n    SIZE =            40\n    WIDTH =           " +
+         "\n\n  Contents of BMP file bitmap header:\n\n    SIZE =            40\n    WIDTH =       "
+         "    " +
          std::to_string(width) + "\n    HEIGHT =          " + std::to_string(height) +
          "\n    PLANES =          1\n    BITSPERPIXEL =    " + std::to_string(bits) +
          "\n    COMPRESSION =     0\n    SIZEOFBITMAP =    0\n    HORZRESOLUTION =  0\n"
-         "    VERTRESOLUTION =  0\n    COLORSUSED =      " + std::to_string(colors) +
-         "\n    COLORSIMPORTANT = 0\n";
+         "    VERTRESOLUTION =  0\n    COLORSUSED =      " +
+         std::to_string(colors) + "\n    COLORSIMPORTANT = 0\n";
 }
 }  // namespace
 
@@ -139,10 +142,10 @@ TEST_F(BmpSelfTest, PrintTestDescribesBothTestFiles) {
     std::snprintf(line, sizeof line, "%6d  %6d  %6d  %6d  %6d\n", i, i, i, i, 0);
     table += line;
   }
-  EXPECT_EQ(print_report(path("t8.bmp")),
-            "\nBMP_PRINT_TEST:\n  Contents of BMP file \"" + path("t8.bmp") + "\"\n" +
-                header_report(66358, 1078, 255, 255, 8, 256) +
-                "\n  Palette information from BMP file:\n\n" + table);
+  EXPECT_EQ(print_report(path("t8.bmp")), "\nBMP_PRINT_TEST:\n  Contents of BMP file \"" +
+                                              path("t8.bmp") + "\"\n" +
+                                              header_report(66358, 1078, 255, 255, 8, 256) +
+                                              "\n  Palette information from BMP file:\n\n" + table);
   EXPECT_FALSE(bmp_print_test(path("t8.bmp").c_str()));
 }
 
@@ -155,22 +158,24 @@ TEST_F(BmpSelfTest, PrintTestReportsFailures) {
   cut.resize(30);
   write_bytes(path("cut.bmp"), cut);
   EXPECT_EQ(print_report(path("cut.bmp")),
-            "\nBMP_PRINT_TEST:\n  Contents of BMP file \"" + path("cut.bmp") + "\"\n"
-            "\n  Contents of BMP file header:\n\n    FILETYPE =     16973\n"
-            "    FILESIZE =     120054\n    RESERVED1 =    0\n    RESERVED2 =    0\n"
-            "    BITMAPOFFSET = 54\n"
-            "\nBMP_PRINT_TEST: Fatal error!\n  BMP_HEADER2_READ failed.\n");
+            "\nBMP_PRINT_TEST:\n  Contents of BMP file \"" + path("cut.bmp") +
+                "\"\n"
+                "\n  Contents of BMP file header:\n\n    FILETYPE =     16973\n"
+                "    FILESIZE =     120054\n    RESERVED1 =    0\n    RESERVED2 =    0\n"
+                "    BITMAPOFFSET = 54\n"
+                "\nBMP_PRINT_TEST: Fatal error!\n  BMP_HEADER2_READ failed.\n");
   EXPECT_TRUE(bmp_print_test(path("cut.bmp").c_str()));
 
   Bytes deep = bmp_headers(70, 54, 40, 2, 2, 32);
   deep.resize(70, 1);
   write_bytes(path("deep.bmp"), deep);
   const std::string report = print_report(path("deep.bmp"));
-  EXPECT_NE(report.find(header_report(70, 54, 2, 2, 32, 0) +
-                        "\n  Palette information from BMP file:\n\n"
-                        "    There are NO colors defined for the palette.\n"
-                        "\nBMP_PRINT_TEST: Fatal error!\n  Unrecognized value of BITSPERPIXEL = 32\n"),
-            std::string::npos)
+  EXPECT_NE(
+      report.find(header_report(70, 54, 2, 2, 32, 0) +
+                  "\n  Palette information from BMP file:\n\n"
+                  "    There are NO colors defined for the palette.\n"
+                  "\nBMP_PRINT_TEST: Fatal error!\n  Unrecognized value of BITSPERPIXEL = 32\n"),
+      std::string::npos)
       << report;
 
   Bytes rle = bmp_headers(70, 54, 40, 2, 2, 8, 1);

@@ -43,10 +43,10 @@ TEST_F(BmpWrite, OnePixelMakesA58ByteFile) {
   std::string report;
   const Bytes file = write24(1, 1, &report);
   EXPECT_EQ(report, "");
-  const Bytes expected = {0x42, 0x4D, 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
-                          40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0,
-                          0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                          200, 100, 0, 0};
+  const Bytes expected = {0x42, 0x4D, 58, 0, 0, 0, 0, 0, 0, 0, 54,  0,   0, 0,  // file header
+                          40,   0,    0,  0, 1, 0, 0, 0, 1, 0, 0,   0,   1, 0, 24,
+                          0,    0,    0,  0, 0, 0, 0, 0, 0, 0, 0,   0,   0, 0, 0,
+                          0,    0,    0,  0, 0, 0, 0, 0, 0, 0, 200, 100, 0, 0};
   EXPECT_EQ(file, expected);
 }
 
@@ -55,7 +55,8 @@ TEST_F(BmpWrite, WritesHeadersAndPaddedRowsForEachSize) {
     uint32_t x;
     int32_t y;
     uint32_t filesize;
-  } cases[] = {{3, 2, 78}, {4, 2, 78}, {5, 3, 102}, {3, -2, 78}, {0, 5, 54}, {5, 0, 54}, {0, 0, 54}};
+  } cases[] = {{3, 2, 78}, {4, 2, 78}, {5, 3, 102}, {3, -2, 78},
+               {0, 5, 54}, {5, 0, 54}, {0, 0, 54}};
   for (const auto& c : cases) {
     Bytes expected = bmp_headers(c.filesize, 54, 40, c.x, c.y, 24);
     const Bytes rows = rows24(c.x, static_cast<uint32_t>(c.y < 0 ? -c.y : c.y));
@@ -83,7 +84,8 @@ TEST_F(BmpWrite, ReportsWriteErrors) {
   CoutCapture capture;
   const Bytes p(300 * 300, 7);
   EXPECT_TRUE(bmp_24_write("/dev/full", 300, 300, p.data(), p.data(), p.data()));
-  EXPECT_EQ(capture.str(), "\nBMP_24_WRITE - Fatal error!\n  Error while writing the output file.\n");
+  EXPECT_EQ(capture.str(),
+            "\nBMP_24_WRITE - Fatal error!\n  Error while writing the output file.\n");
 }
 
 TEST_F(BmpWrite, RefusesImagesBeyondFourGigabytesBeforeOpening) {
@@ -92,7 +94,8 @@ TEST_F(BmpWrite, RefusesImagesBeyondFourGigabytesBeforeOpening) {
   // 3 * 65536 bytes a row times 21846 rows plus 54 passes 4294967295; the planes are never read.
   EXPECT_TRUE(bmp_24_write(path("big.bmp").c_str(), 65536, 21846, p, p, p));
   EXPECT_TRUE(bmp_24_write(path("big.bmp").c_str(), 1, INT32_MIN, p, p, p));
-  EXPECT_EQ(capture.str(), "\nBMP_24_WRITE - Fatal error!\n  The image is too large for a BMP file.\n"
-                           "\nBMP_24_WRITE - Fatal error!\n  The image is too large for a BMP file.\n");
+  EXPECT_EQ(capture.str(),
+            "\nBMP_24_WRITE - Fatal error!\n  The image is too large for a BMP file.\n"
+            "\nBMP_24_WRITE - Fatal error!\n  The image is too large for a BMP file.\n");
   EXPECT_FALSE(std::filesystem::exists(path("big.bmp")));
 }

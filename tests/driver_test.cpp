@@ -14,11 +14,11 @@ class Driver : public TempDirTest {
   // returns the status and stores the output with time stamps and build time masked.
   int run(const std::string& args, const std::string& input, std::string* output) {
     std::string raw;
-    const int status = run_command("cd " + dir_.string() + " && printf '" + input + "' | " +
-                                       TRAVORN_EXE + " " + args,
-                                   &raw);
+    const int status = run_command(
+        "cd " + dir_.string() + " && printf '" + input + "' | " + TRAVORN_EXE + " " + args, &raw);
     const std::regex built(R"(Compiled on [A-Z][a-z][a-z] [ 1-3]\d \d{4} at \d\d:\d\d:\d\d\.)");
-    raw = std::regex_replace(raw, std::regex(R"(\d\d [A-Z][a-z]+ \d{4} \d\d:\d\d:\d\d [AP]M\n)"), "STAMP\n");
+    raw = std::regex_replace(raw, std::regex(R"(\d\d [A-Z][a-z]+ \d{4} \d\d:\d\d:\d\d [AP]M\n)"),
+                             "STAMP\n");
     *output = std::regex_replace(raw, built, "Compiled on DATE at TIME.");
     return status;
   }

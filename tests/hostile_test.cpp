@@ -58,14 +58,16 @@ class Hostile : public TempDirTest {
   }
   Outcome convert(const std::string& name) {
     std::string out;
-    const int status = run_command(std::string(TRAVORN_EXE) + " '" + name + "' " + path("o.bmp"), &out);
+    const int status =
+        run_command(std::string(TRAVORN_EXE) + " '" + name + "' " + path("o.bmp"), &out);
     return {status, out};
   }
 };
 
 Bytes written_bmp(bool eight, const std::string& name) {
   const unsigned char p[15] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
-  EXPECT_FALSE(eight ? bmp_08_write(name.c_str(), 5, 3, p) : bmp_24_write(name.c_str(), 5, 3, p, p, p));
+  EXPECT_FALSE(eight ? bmp_08_write(name.c_str(), 5, 3, p)
+                     : bmp_24_write(name.c_str(), 5, 3, p, p, p));
   return read_bytes(name);
 }
 
@@ -85,13 +87,18 @@ TEST_F(Hostile, EveryTruncationOfABmpFile) {
       const Outcome described = print(path("t.bmp"));
       // A cut inside a row's padding still reads, with a warning; rows after it stay unread.
       const std::size_t pixel_bytes = eight ? 5 : 15;
-      const bool valid = keep == whole.size() || (keep >= pixels_at && (keep - pixels_at) % row >= pixel_bytes);
+      const bool valid =
+          keep == whole.size() || (keep >= pixels_at && (keep - pixels_at) % row >= pixel_bytes);
       ASSERT_EQ(read.status, valid ? 0 : 1) << keep;
       ASSERT_EQ(described.status, valid ? 0 : 1) << keep;
       std::string expected = "BMP_READ: Fatal error!";
-      if (keep >= pixels_at) expected = eight ? "BMP_08_DATA_READ: Fatal error!" : "BMP_24_DATA_READ: Fatal error!";
+      if (keep >= pixels_at)
+        expected = eight ? "BMP_08_DATA_READ: Fatal error!" : "BMP_24_DATA_READ: Fatal error!";
       if (eight && keep >= 54 && keep < pixels_at) expected = "BMP_PALETTE_READ: Fatal error!";
-      if (valid) expected = keep == whole.size() ? "" : (eight ? "BMP_08_DATA_READ - Warning!" : "BMP_24_DATA_READ - Warning!");
+      if (valid)
+        expected = keep == whole.size()
+                       ? ""
+                       : (eight ? "BMP_08_DATA_READ - Warning!" : "BMP_24_DATA_READ - Warning!");
       ASSERT_EQ(first_header(read.report), expected) << keep;
     }
   }
@@ -106,7 +113,8 @@ TEST_F(Hostile, EveryTruncationOfAP3File) {
     ASSERT_EQ(read.status, valid ? 0 : 1) << keep;
     if (!valid) {
       const bool in_header = keep < whole.find("255\n") + 4;
-      ASSERT_EQ(first_header(read.report), in_header ? "PPMA_READ_HEADER - Fatal error!" : "PPMA_READ - Fatal error!")
+      ASSERT_EQ(first_header(read.report),
+                in_header ? "PPMA_READ_HEADER - Fatal error!" : "PPMA_READ - Fatal error!")
           << keep;
     }
   }
@@ -126,15 +134,15 @@ TEST_F(Hostile, ExtremeBmpFields) {
     std::size_t at;
     std::uint32_t value;
     const char* header;
-  } cases[] = {{18, 0xFFFFFFFFu, "BMP_READ: Fatal error!"},    // WIDTH
-               {22, 0x7FFFFFFFu, "BMP_READ: Fatal error!"},    // HEIGHT
-               {22, 0x80000000u, "BMP_READ: Fatal error!"},    // HEIGHT -2147483648
-               {22, 0x80000001u, "BMP_READ: Fatal error!"},    // HEIGHT -2147483647
+  } cases[] = {{18, 0xFFFFFFFFu, "BMP_READ: Fatal error!"},          // WIDTH
+               {22, 0x7FFFFFFFu, "BMP_READ: Fatal error!"},          // HEIGHT
+               {22, 0x80000000u, "BMP_READ: Fatal error!"},          // HEIGHT -2147483648
+               {22, 0x80000001u, "BMP_READ: Fatal error!"},          // HEIGHT -2147483647
                {46, 0xFFFFFFFFu, "BMP_PALETTE_READ: Fatal error!"},  // COLORSUSED
                {46, 0x00100001u, "BMP_PALETTE_READ: Fatal error!"},
                {14, 0xFFFFFFFFu, "BMP_24_DATA_READ: Fatal error!"},  // SIZE
                {10, 0xFFFFFFFFu, "BMP_24_DATA_READ: Fatal error!"},  // BITMAPOFFSET
-               {18, 0u, ""}};                                       // WIDTH 0 reads nothing
+               {18, 0u, ""}};                                        // WIDTH 0 reads nothing
   for (const auto& c : cases) {
     Bytes f = base;
     put32(&f, c.at, c.value);
@@ -150,14 +158,15 @@ TEST_F(Hostile, OddInputsOfEveryKind) {
   write_text(path("long.ppm"), "P3\n#" + std::string(10u << 20, 'c') + "\n1 1 255\n1 2 3\n");
   Bytes garbage(100000);
   std::uint32_t seed = 7;
-  for (auto& byte : garbage) byte = static_cast<unsigned char>((seed = seed * 1103515245u + 12345u) >> 24);
+  for (auto& byte : garbage)
+    byte = static_cast<unsigned char>((seed = seed * 1103515245u + 12345u) >> 24);
   write_bytes(path("garbage.bin"), garbage);
   Bytes garbage_bm = garbage;
   garbage_bm[0] = 'B';
   garbage_bm[1] = 'M';
   write_bytes(path("garbage-bm.bin"), garbage_bm);
   for (const std::string& name : {dir_.string(), std::string("/dev/null"), path("long.ppm"),
-                                 path("garbage.bin"), path("garbage-bm.bin")}) {
+                                  path("garbage.bin"), path("garbage-bm.bin")}) {
     EXPECT_EQ(ppma(name).status, 1) << name;
     EXPECT_EQ(bmp(name).status, 1) << name;
     EXPECT_EQ(print(name).status, 1) << name;

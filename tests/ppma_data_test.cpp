@@ -44,7 +44,8 @@ const char kDataFailed[] = "\nPPMA_READ - Fatal error!\n  PPMA_READ_DATA failed.
 }  // namespace
 
 TEST(PpmaReadData, ReadsSamplesWhateverTheLineBreaks) {
-  for (const std::string text : {"1 2 3 4 5 6\n", "1\n2\n3\n4\n5\n6\n", " \t1 2\r\n3 4\n\n5 6 7 junk\n"}) {
+  for (const std::string text :
+       {"1 2 3 4 5 6\n", "1\n2\n3\n4\n5\n6\n", " \t1 2\r\n3 4\n\n5 6 7 junk\n"}) {
     const Data d = read_data(text, 2, 1);
     EXPECT_EQ(d.status, 0) << text;
     EXPECT_EQ(d.r, (std::vector<int32_t>{1, 4}));

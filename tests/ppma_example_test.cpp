@@ -64,8 +64,9 @@ TEST_F(PpmaSelfTest, WriteTestThenReadTestApprove) {
   ASSERT_EQ(ppma_write_test(path("t.ppm").c_str()), 0);
   EXPECT_EQ(capture.str(), "");
   EXPECT_EQ(ppma_read_test(path("t.ppm").c_str()), 0);
-  EXPECT_EQ(capture.str(), "\nPPMA_READ_TEST:\n  PPMA_READ was able to read \"" + path("t.ppm") +
-                               "\".\n\nPPMA_READ_TEST:\n  PPMA_CHECK_DATA has approved the data from the file.\n");
+  EXPECT_EQ(capture.str(),
+            "\nPPMA_READ_TEST:\n  PPMA_READ was able to read \"" + path("t.ppm") +
+                "\".\n\nPPMA_READ_TEST:\n  PPMA_CHECK_DATA has approved the data from the file.\n");
   const std::string text = read_text(path("t.ppm"));
   EXPECT_EQ(text.substr(0, text.find("255\n") + 4),
             "P3\n# " + path("t.ppm") + " created by KELMORA::PPMA_WRITE.\n300  300\n255\n");
@@ -79,13 +80,16 @@ TEST_F(PpmaSelfTest, ReadTestReportsAMissingFileAndBadData) {
   write_text(path("short.ppm"), "P3\n2 1\n255\n1 2 3 4\n");
   EXPECT_EQ(ppma_read_test(path("short.ppm").c_str()), 1);
   EXPECT_EQ(capture.str(),
-            "\nPPMA_READ - Fatal error!\n  Cannot open the input file \"" + path("none.ppm") + "\".\n"
-            "\nPPMA_READ_TEST - Fatal error!\n  PPMA_READ failed.\n"
-            "\nPPMA_READ_TEST:\n  PPMA_READ was able to read \"" + path("bad.ppm") + "\".\n"
-            "\nPPMA_CHECK_DATA - Fatal error!\n  Data exceeds MAXRGB = 255\n  G(1,0)=256\n"
-            "\nPPMA_READ_TEST - Fatal error!\n  PPMA_CHECK_DATA reports bad data in the file.\n"
-            "\nPPMA_READ - Fatal error!\n  PPMA_READ_DATA failed.\n"
-            "\nPPMA_READ_TEST - Fatal error!\n  PPMA_READ failed.\n");
+            "\nPPMA_READ - Fatal error!\n  Cannot open the input file \"" + path("none.ppm") +
+                "\".\n"
+                "\nPPMA_READ_TEST - Fatal error!\n  PPMA_READ failed.\n"
+                "\nPPMA_READ_TEST:\n  PPMA_READ was able to read \"" +
+                path("bad.ppm") +
+                "\".\n"
+                "\nPPMA_CHECK_DATA - Fatal error!\n  Data exceeds MAXRGB = 255\n  G(1,0)=256\n"
+                "\nPPMA_READ_TEST - Fatal error!\n  PPMA_CHECK_DATA reports bad data in the file.\n"
+                "\nPPMA_READ - Fatal error!\n  PPMA_READ_DATA failed.\n"
+                "\nPPMA_READ_TEST - Fatal error!\n  PPMA_READ failed.\n");
 }
 
 TEST_F(PpmaSelfTest, WriteTestReportsAFailedWrite) {

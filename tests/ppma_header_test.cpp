@@ -97,8 +97,9 @@ TEST(PpmaReadHeader, ReadsLinesOf65536CharactersWhole) {
 TEST(PpmaReadHeader, RefusesLongerLinesWithoutLooping) {
   const Header h = read_header("P3\n#" + std::string(65536, 'c') + "\n3 2 255\n");
   EXPECT_EQ(h.status, 1);
-  EXPECT_EQ(h.report,
-            "\nPPMA_READ_HEADER - Fatal error!\n  A header line is longer than 65536 characters.\n");
+  EXPECT_EQ(
+      h.report,
+      "\nPPMA_READ_HEADER - Fatal error!\n  A header line is longer than 65536 characters.\n");
 }
 
 TEST(PpmaReadHeader, RefusesNumbersOutsideSigned32Bits) {
@@ -106,7 +107,7 @@ TEST(PpmaReadHeader, RefusesNumbersOutsideSigned32Bits) {
   for (const std::string number : {"2147483648", "-2147483649", "99999999999999999999"}) {
     const Header h = read_header("P3 1 " + number + " 255\n");
     EXPECT_EQ(h.status, 1);
-    EXPECT_EQ(h.report, "\nPPMA_READ_HEADER - Fatal error!\n  The number " + number +
-                            " is out of range.\n");
+    EXPECT_EQ(h.report,
+              "\nPPMA_READ_HEADER - Fatal error!\n  The number " + number + " is out of range.\n");
   }
 }

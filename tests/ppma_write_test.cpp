@@ -31,7 +31,8 @@ struct Check {
   std::string report;
 };
 
-Check check(int32_t x, int32_t y, int32_t maxrgb, const int32_t* r, const int32_t* g, const int32_t* b) {
+Check check(int32_t x, int32_t y, int32_t maxrgb, const int32_t* r, const int32_t* g,
+            const int32_t* b) {
   CoutCapture capture;
   const int status = ppma_check_data(x, y, maxrgb, r, g, b);
   return {status, capture.str()};
@@ -108,11 +109,11 @@ TEST_F(PpmaWrite, ReportsFailures) {
   EXPECT_EQ(ppma_write("/dev/full", 1, 1, p, p, p), 1);
   EXPECT_EQ(ppma_write(path("null.ppm").c_str(), 1, 1, p, nullptr, p), 1);
   EXPECT_EQ(ppma_write(path("empty.ppm").c_str(), 0, 1, nullptr, nullptr, nullptr), 0);
-  EXPECT_EQ(capture.str(), "\nPPMA_WRITE - Fatal error!\n  Cannot open the output file \"" +
-                               path("no/dir.ppm") +
-                               "\".\n"
-                               "\nPPMA_WRITE - Fatal error!\n  Error while writing the output file.\n"
-                               "\nPPMA_WRITE - Fatal error!\n  Null pointer to G.\n");
+  EXPECT_EQ(capture.str(),
+            "\nPPMA_WRITE - Fatal error!\n  Cannot open the output file \"" + path("no/dir.ppm") +
+                "\".\n"
+                "\nPPMA_WRITE - Fatal error!\n  Error while writing the output file.\n"
+                "\nPPMA_WRITE - Fatal error!\n  Null pointer to G.\n");
   EXPECT_FALSE(std::filesystem::exists(path("null.ppm")));
   EXPECT_FALSE(std::filesystem::exists(path("no")));
 }
@@ -135,7 +136,8 @@ TEST(PpmaCheckData, ReportsSizesAndNullPlanesFirst) {
             "\nPPMA_CHECK_DATA: Error!\n  ysize <= 0.\n  ysize = -3\n");
   EXPECT_EQ(check(2, 2, 255, nullptr, nullptr, p).report,
             "\nPPMA_CHECK_DATA: Error!\n  Null pointer to R.\n");
-  EXPECT_EQ(check(2, 2, 255, p, nullptr, p).report, "\nPPMA_CHECK_DATA: Error!\n  Null pointer to G.\n");
+  EXPECT_EQ(check(2, 2, 255, p, nullptr, p).report,
+            "\nPPMA_CHECK_DATA: Error!\n  Null pointer to G.\n");
   const Check b = check(2, 2, 255, p, p, nullptr);
   EXPECT_EQ(b.status, 1);
   EXPECT_EQ(b.report, "\nPPMA_CHECK_DATA: Error!\n  Null pointer to B.\n");
@@ -146,7 +148,8 @@ TEST(PpmaCheckData, ReportsTheFirstBadSamplePlaneByPlane) {
   const int32_t high_b[4] = {0, 256, 0, 0};
   const Check high = check(2, 2, 255, good, good, high_b);
   EXPECT_EQ(high.status, 1);
-  EXPECT_EQ(high.report, "\nPPMA_CHECK_DATA - Fatal error!\n  Data exceeds MAXRGB = 255\n  B(1,0)=256\n");
+  EXPECT_EQ(high.report,
+            "\nPPMA_CHECK_DATA - Fatal error!\n  Data exceeds MAXRGB = 255\n  B(1,0)=256\n");
   // R is scanned whole before G, though G's bad sample comes first in storage order.
   const int32_t late_r[4] = {0, 0, 0, -4};
   const int32_t early_g[4] = {999, 0, 0, 0};

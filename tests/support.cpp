@@ -30,7 +30,8 @@ std::string read_text(const std::string& file_name) {
 
 void write_bytes(const std::string& file_name, const Bytes& bytes) {
   std::ofstream out(file_name, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 void write_text(const std::string& file_name, const std::string& text) {
@@ -80,7 +81,6 @@ int run_command(const std::string& command, std::string* output) {
   const int status = ::pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TRAVORN_TRACK_ALLOCATIONS 0

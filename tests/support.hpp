@@ -46,7 +46,6 @@ Bytes bmp_headers(std::uint32_t filesize, std::uint32_t bitmapoffset, std::uint3
 // Runs a shell command; returns its exit status and stores its standard output.
 int run_command(const std::string& command, std::string* output);
 
-
 // The largest single operator new request since the last reset; tracked in
 // ordinary builds (a sanitizer's own allocator stays in place elsewhere).
 bool allocation_tracked();

@@ -23,14 +23,15 @@ class Travorn : public TempDirTest {
 
 const char kSizeLines[] =
     "\nTRAVORN:\n  XSIZE = 3.\n  YSIZE = 2.\n\nTRAVORN:\n  Flipping data orientation.\n";
-const char kThreeByTwo[] = "P3\n# three by two\n3 2\n255\n1 2 3  4 5 6  7 8 9\n10 11 12 13 14 15 16 17 18\n";
+const char kThreeByTwo[] =
+    "P3\n# three by two\n3 2\n255\n1 2 3  4 5 6  7 8 9\n10 11 12 13 14 15 16 17 18\n";
 }  // namespace
 
 TEST_F(Travorn, ConvertsWithTheBottomRowFirst) {
   EXPECT_EQ(convert(kThreeByTwo, 0),
             std::string(kSizeLines) + "\nTRAVORN:\n  Normal end of translation.\n");
   EXPECT_EQ(pixels(), (Bytes{12, 11, 10, 15, 14, 13, 18, 17, 16, 0, 0, 0,  //
-                             3, 2, 1, 6, 5, 4, 9, 8, 7, 0, 0, 0}));
+                             3,  2,  1,  6,  5,  4,  9,  8,  7,  0, 0, 0}));
 }
 
 TEST_F(Travorn, ReportsEachFailureClass) {
@@ -62,14 +63,11 @@ TEST_F(Travorn, RescalesByTheDeclaredMaximum) {
     int maxrgb;
     std::string samples;
     Bytes bgr;
-  } cases[] = {{255, "300 -1 255", {255, 0, 255}},
-               {255, "0 128 256", {255, 128, 0}},
-               {15, "15 7 0", {0, 119, 255}},
-               {65535, "65535 32768 0", {0, 128, 255}},
-               {1, "1 0 2", {255, 0, 255}},
-               {0, "5 0 7", {0, 0, 0}},
-               {-3, "5 0 7", {0, 0, 0}},
-               {2147483647, "2147483647 1073741824 0", {0, 128, 255}}};
+  } cases[] = {
+      {255, "300 -1 255", {255, 0, 255}}, {255, "0 128 256", {255, 128, 0}},
+      {15, "15 7 0", {0, 119, 255}},      {65535, "65535 32768 0", {0, 128, 255}},
+      {1, "1 0 2", {255, 0, 255}},        {0, "5 0 7", {0, 0, 0}},
+      {-3, "5 0 7", {0, 0, 0}},           {2147483647, "2147483647 1073741824 0", {0, 128, 255}}};
   for (const auto& c : cases) {
     convert("P3\n1 1\n" + std::to_string(c.maxrgb) + "\n" + c.samples + "\n", 0);
     EXPECT_EQ(pixels(), (Bytes{c.bgr[0], c.bgr[1], c.bgr[2], 0})) << c.maxrgb << ": " << c.samples;
