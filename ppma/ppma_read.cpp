@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <thread>
 
 #include "common/huge_pages.hpp"
 #include "ppma/ppma.hpp"
@@ -27,6 +28,9 @@ constexpr std::uint64_t kMaxPixels = INT32_MAX;
 constexpr std::uint64_t kTrustedPlaneBytes = 4u << 20;
 // A sample takes at least two characters: a digit and white space after it.
 constexpr std::uint64_t kMinSampleChars = 2;
+// Images of at least this many samples in a regular file are read on two threads.
+constexpr std::uint64_t kParallelSamples = std::uint64_t{1} << 20;
+constexpr std::streamsize kCountChunk = std::streamsize{64} * 1024;
 
 // White space as the C locale's isspace sees it, as a table for the hot loop.
 struct SpaceTable {
@@ -47,8 +51,12 @@ class SampleSource {
  public:
   enum Result { kSample, kEnd, kBad };
 
-  explicit SampleSource(std::istream& in)
-      : in_(in), sb_(in.rdbuf()), chunk_(new (std::nothrow) char[kChunkBytes + 1]) {}
+  // Takes at most `budget` bytes from the stream (all of it by default).
+  explicit SampleSource(std::istream& in, std::uint64_t budget = UINT64_MAX)
+      : in_(in),
+        sb_(in.rdbuf()),
+        budget_(budget),
+        chunk_(new (std::nothrow) char[kChunkBytes + 1]) {}
 
   // kSample: one sample stored in *value. kEnd: the input ended before a
   // sample began. kBad: a token that is not a decimal signed 32-bit number
@@ -106,13 +114,15 @@ class SampleSource {
   }
 
   bool refill() {
-    if (sb_ == nullptr || !chunk_ || at_end_) return false;
-    const std::streamsize got = sb_->sgetn(chunk_.get(), kChunkBytes);
+    if (sb_ == nullptr || !chunk_ || at_end_ || budget_ == 0) return false;
+    const auto want = static_cast<std::streamsize>(std::min<std::uint64_t>(kChunkBytes, budget_));
+    const std::streamsize got = sb_->sgetn(chunk_.get(), want);
     if (got <= 0) {
       at_end_ = true;
       in_.setstate(std::ios::eofbit);
       return false;
     }
+    budget_ -= static_cast<std::uint64_t>(got);
     next_ = chunk_.get();
     end_ = next_ + got;
     chunk_[got] = '\0';  // the fast path's stop
@@ -121,6 +131,7 @@ class SampleSource {
 
   std::istream& in_;
   std::streambuf* sb_;
+  std::uint64_t budget_;
   std::unique_ptr<char[]> chunk_;
   bool at_end_ = false;
   const char* next_ = "";  // an empty chunk with its stop, until the first refill
@@ -132,6 +143,100 @@ std::int32_t* new_plane(std::uint64_t pixels) {
   auto* plane = new (std::nothrow) std::int32_t[pixels];
   if (plane != nullptr) travorn_detail::advise_huge_pages(plane, pixels * sizeof(std::int32_t));
   return plane;
+}
+
+// Stores the samples that `source` yields at sample indices `from` up to
+// `to` (index t is plane t % 3, pixel t / 3). Stops early when the input
+// ends; *reached is then the index of the first sample not stored. False on
+// a token that is not a sample.
+bool fill(SampleSource& source, std::uint64_t from, std::uint64_t to, std::int32_t* const plane[3],
+          std::uint64_t* reached) {
+  std::uint64_t pixel = from / 3;
+  int component = static_cast<int>(from % 3);
+  for (std::uint64_t t = from; t < to; ++t) {
+    const SampleSource::Result result = source.next(&plane[component][pixel]);
+    if (result == SampleSource::kBad) return false;
+    if (result == SampleSource::kEnd) {
+      *reached = t;
+      return true;
+    }
+    if (++component == 3) {
+      component = 0;
+      ++pixel;
+    }
+  }
+  *reached = to;
+  return true;
+}
+
+// Counts the tokens (runs of characters other than white space) in the next
+// `bytes` bytes of `sb`; false when the input ends before them.
+bool count_tokens(std::streambuf* sb, std::uint64_t bytes, std::uint64_t* count) {
+  std::unique_ptr<char[]> chunk(new (std::nothrow) char[kCountChunk]);
+  if (!chunk) return false;
+  bool in_token = false;
+  std::uint64_t tokens = 0;
+  while (bytes > 0) {
+    const auto want = static_cast<std::streamsize>(std::min<std::uint64_t>(kCountChunk, bytes));
+    const std::streamsize got = sb->sgetn(chunk.get(), want);
+    if (got <= 0) return false;
+    for (std::streamsize i = 0; i < got; ++i) {
+      const bool space = kSpace.is[static_cast<unsigned char>(chunk[i])];
+      tokens += static_cast<std::uint64_t>(!space && !in_token);
+      in_token = !space;
+    }
+    bytes -= static_cast<std::uint64_t>(got);
+  }
+  *count = tokens;
+  return true;
+}
+
+// Reads the samples of a large regular file on two threads. The data section
+// is cut at the first white space after its middle. This thread parses the
+// first part from `file_in`; a helper opens the file again, counts the tokens
+// of the first part, so that it knows the index of its first sample, then
+// parses the second part. The two write disjoint samples. True only when
+// both parts hold nothing but samples and together give every sample the
+// image needs: exactly what the one-thread read accepts. Otherwise (a bad
+// token, a short or odd file, no thread to be had) false, and the caller
+// reads the data again from `data_start` on one thread, which decides.
+bool read_in_halves(std::istream& file_in, const char* file_name, std::uint64_t data_start,
+                    std::uint64_t file_size, std::uint64_t pixels, std::int32_t* const plane[3]) {
+  const std::uint64_t samples = 3 * pixels;
+  std::ifstream second(file_name, std::ios::in | std::ios::binary);
+  if (!second || file_size <= data_start) return false;
+  std::uint64_t split = data_start + (file_size - data_start) / 2;
+  if (!second.seekg(static_cast<std::streamoff>(split))) return false;
+  for (;; ++split) {  // the white space that ends the first part
+    const int c = second.rdbuf()->sbumpc();
+    if (c == std::char_traits<char>::eof() ||
+        split - data_start > (file_size - data_start) / 2 + 4096) {
+      return false;
+    }
+    if (is_space(c)) break;
+  }
+  const std::uint64_t first_bytes = split + 1 - data_start;
+  if (!second.seekg(static_cast<std::streamoff>(data_start))) return false;
+
+  bool second_ok = false;
+  std::uint64_t first_count = 0;
+  std::thread helper;
+  try {
+    helper = std::thread([&] {
+      if (!count_tokens(second.rdbuf(), first_bytes, &first_count)) return;
+      SampleSource source(second);  // from the start of the second part to the end of the file
+      std::uint64_t reached = 0;
+      second_ok = fill(source, std::min(first_count, samples), samples, plane, &reached) &&
+                  reached == samples;
+    });
+  } catch (...) {
+    return false;
+  }
+  SampleSource source(file_in, first_bytes);
+  std::uint64_t reached = 0;
+  const bool first_ok = fill(source, 0, samples, plane, &reached);
+  helper.join();
+  return first_ok && second_ok && reached == std::min(first_count, samples);
 }
 
 // Reads the samples of an image whose length of input is unknown into
@@ -195,8 +300,8 @@ int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* ma
   }
 
   std::unique_ptr<std::int32_t[]> plane[3];
+  const std::int64_t left = bytes_left(file_in, file_name);
   if (3 * sizeof(std::int32_t) * pixels > kTrustedPlaneBytes) {
-    const std::int64_t left = bytes_left(file_in, file_name);
     const bool fits = left >= 0 && std::uint64_t(left) >= 3 * kMinSampleChars * pixels;
     if (left < 0) {  // a pipe or a device: the planes grow with the samples
       if (!read_growing(file_in, pixels, plane)) {
@@ -223,6 +328,17 @@ int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* ma
   *r = plane[0].release();
   *g = plane[1].release();
   *b = plane[2].release();
+  if (left >= 0 && 3 * pixels >= kParallelSamples) {
+    const auto data_start =
+        static_cast<std::uint64_t>(static_cast<std::streamoff>(file_in.tellg()));
+    std::int32_t* const planes[3] = {*r, *g, *b};
+    if (read_in_halves(file_in, file_name, data_start, data_start + std::uint64_t(left), pixels,
+                       planes)) {
+      return 0;
+    }
+    file_in.clear();  // anything unusual: the one-thread read decides
+    file_in.seekg(static_cast<std::streamoff>(data_start));
+  }
   if (ppma_read_data(file_in, *xsize, *ysize, *r, *g, *b) != 0) {
     report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_DATA failed.\n";
     return 1;

@@ -62,3 +62,33 @@ TEST_F(Oracle, BothRefuseTheSameDamage) {
     expect_same(damaged, "damage at " + std::to_string(at));
   }
 }
+
+// Pictures of more than a million samples are read on two threads, cut at
+// the middle of the data: damage anywhere, and near the cut above all, must
+// be decided exactly as the one-thread read decides it.
+TEST_F(Oracle, TwoThreadReadDecidesLikeTheOneThreadRead) {
+  const std::string text = picture(700, 520, 255, 8, true);
+  const std::size_t data = text.find("255\n") + 4;
+  const std::size_t middle = data + (text.size() - data) / 2;
+  expect_same(text, "whole");
+  expect_same(text + "1 2 3 junk\n", "extra tokens after the last sample");
+  expect_same(text.substr(0, text.size() - 1), "no final newline");
+  expect_same(text.substr(0, middle), "cut at the middle");
+  for (const std::ptrdiff_t offset : {-3, -1, 0, 1, 2, 5}) {
+    for (const char junk : {'x', ' ', '7', '\n'}) {
+      std::string damaged = text;
+      damaged[middle + offset] = junk;
+      expect_same(damaged,
+                  "'" + std::string(1, junk) + "' at the middle " + std::to_string(offset));
+    }
+  }
+  std::string early = text;
+  early[data + 10] = '#';
+  expect_same(early, "bad token early");
+  std::string late = text;
+  late[text.size() - 4] = '.';
+  expect_same(late, "bad token late");
+  std::string spaced = text;
+  spaced.insert(middle, std::string(100000, ' '));  // the cut falls in a long run of blanks
+  expect_same(spaced, "blanks across the middle");
+}
