@@ -17,13 +17,20 @@ namespace {
 constexpr std::uint32_t kBlockPixels = 16384;
 constexpr char kZeros[4] = {0, 0, 0, 0};
 
-void report_padding_warning(const char* header_line, std::uint32_t k, std::uint32_t padding,
-                            std::uint32_t row) {
-  report(header_line) << "  Failed while reading padding character " << k << "\n"
-                      << "  of total " << padding << " characters\n"
-                      << "  at the end of line " << row << "\n"
-                      << "\n"
-                      << "  This is a minor error.\n";
+// Reads and drops a row's padding bytes. False, after the warning, when the
+// input ends inside them: a minor error that ends the read of the rows.
+bool read_padding(std::istream& in, std::uint32_t padding, const char* warning_header,
+                  std::uint32_t row) {
+  char pad[4];
+  in.read(pad, padding);
+  const auto got = static_cast<std::uint32_t>(in.gcount());
+  if (got == padding) return true;
+  report(warning_header) << "  Failed while reading padding character " << got << "\n"
+                         << "  of total " << padding << " characters\n"
+                         << "  at the end of line " << row << "\n"
+                         << "\n"
+                         << "  This is a minor error.\n";
+  return false;
 }
 }  // namespace
 
@@ -88,13 +95,7 @@ bool bmp_24_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize, unsi
       }
       j += n;
     }
-    char pad[4];
-    file_in.read(pad, padding);
-    const auto got = static_cast<std::uint32_t>(file_in.gcount());
-    if (got < padding) {
-      report_padding_warning("BMP_24_DATA_READ - Warning!\n", got, padding, i);
-      return false;
-    }
+    if (!read_padding(file_in, padding, "BMP_24_DATA_READ - Warning!\n", i)) return false;
   }
   return false;
 }
@@ -125,13 +126,7 @@ bool bmp_08_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize, unsi
           << "  Failed reading R for pixel (" << got << "," << i << ").\n";
       return true;
     }
-    char pad[4];
-    file_in.read(pad, padding);
-    const auto pad_got = static_cast<std::uint32_t>(file_in.gcount());
-    if (pad_got < padding) {
-      report_padding_warning("BMP_08_DATA_READ - Warning!\n", pad_got, padding, i);
-      return false;
-    }
+    if (!read_padding(file_in, padding, "BMP_08_DATA_READ - Warning!\n", i)) return false;
     row += xsize;
   }
   return false;
