@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 #include <iostream>
+#include <memory>
+#include <new>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -36,6 +38,13 @@ inline unsigned char rescale(int32_t sample, std::int64_t maxrgb) {
 // block is copied out before its bytes are stored, so nothing is read after
 // it was overwritten.
 unsigned char* narrow_in_place(int32_t* plane, std::uint64_t count, int32_t maxrgb) {
+  // Below this maximum every sample's byte comes from a table made once.
+  constexpr int32_t kTableMax = 1 << 20;
+  std::unique_ptr<unsigned char[]> table;
+  if (maxrgb >= 1 && maxrgb <= kTableMax && count > std::uint64_t(maxrgb)) {
+    table.reset(new (std::nothrow) unsigned char[std::size_t(maxrgb) + 1]);
+    for (int32_t v = 0; table && v <= maxrgb; ++v) table[std::size_t(v)] = rescale(v, maxrgb);
+  }
   auto* bytes = reinterpret_cast<unsigned char*>(plane);
   constexpr std::uint64_t kBlock = 64;
   int32_t block[kBlock];
@@ -46,6 +55,10 @@ unsigned char* narrow_in_place(int32_t* plane, std::uint64_t count, int32_t maxr
     if (maxrgb == 255) {  // the common case: only the clamp can change a sample
       for (std::uint64_t e = 0; e < n; ++e) {
         narrowed[e] = static_cast<unsigned char>(std::clamp<int32_t>(block[e], 0, 255));
+      }
+    } else if (table) {
+      for (std::uint64_t e = 0; e < n; ++e) {
+        narrowed[e] = table[std::size_t(std::clamp<int32_t>(block[e], 0, maxrgb))];
       }
     } else {
       for (std::uint64_t e = 0; e < n; ++e) narrowed[e] = rescale(block[e], maxrgb);
