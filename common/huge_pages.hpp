@@ -30,6 +30,20 @@ inline void advise_huge_pages(void* block, std::size_t bytes) {
 #endif
 }
 
+// Has the kernel map and zero the pages of [block, block + bytes) in one
+// call, as a first write would, without changing a byte: cheaper than one
+// page fault per page. Safe while other threads write into the block.
+inline void populate_for_writing(void* block, std::size_t bytes) {
+#if defined(MADV_POPULATE_WRITE)
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const std::size_t before = reinterpret_cast<std::uintptr_t>(block) & (page - 1);
+  ::madvise(static_cast<char*>(block) - before, before + bytes, MADV_POPULATE_WRITE);
+#else
+  (void)block;
+  (void)bytes;
+#endif
+}
+
 }  // namespace travorn_detail
 
 #endif  // TRAVORN_COMMON_HUGE_PAGES_HPP

@@ -199,6 +199,13 @@ bool count_tokens(std::streambuf* sb, std::uint64_t bytes, std::uint64_t* count)
   return true;
 }
 
+// Maps the pages of pixels [from, to) of the three planes in one call each.
+void populate(std::int32_t* const plane[3], std::uint64_t from, std::uint64_t to) {
+  for (int c = 0; c < 3 && from < to; ++c) {
+    travorn_detail::populate_for_writing(plane[c] + from, (to - from) * sizeof(std::int32_t));
+  }
+}
+
 // Reads the samples of a large regular file on two threads. The data section
 // is cut at the first white space after three fifths of it. This thread parses the
 // first part from `file_in`; a helper opens the file again, counts the tokens
@@ -230,6 +237,7 @@ bool read_in_halves(std::istream& file_in, const char* file_name, std::uint64_t 
   try {
     helper = std::thread([&] {
       if (!count_tokens(second.rdbuf(), first_bytes, &first_count)) return;
+      populate(plane, std::min(first_count, samples) / 3, pixels);
       SampleSource source(second);  // from the start of the second part to the end of the file
       std::uint64_t reached = 0;
       second_ok = fill(source, std::min(first_count, samples), samples, plane, &reached) &&
@@ -238,6 +246,7 @@ bool read_in_halves(std::istream& file_in, const char* file_name, std::uint64_t 
   } catch (...) {
     return false;
   }
+  populate(plane, 0, pixels / 5 * 3);
   SampleSource source(file_in, first_bytes);
   std::uint64_t reached = 0;
   const bool first_ok = fill(source, 0, samples, plane, &reached);
