@@ -23,6 +23,10 @@ int main(int argc, char* argv[]) {
   int count = 0;
   for (int i = 1; i < argc; ++i) {
     const std::filesystem::path arg = argv[i];
+    if (!std::filesystem::exists(arg)) {
+      std::fprintf(stderr, "no such file or folder: %s\n", argv[i]);
+      return 1;
+    }
     if (std::filesystem::is_directory(arg)) {
       for (const auto& entry : std::filesystem::recursive_directory_iterator(arg)) {
         if (entry.is_regular_file()) count += replay(entry.path());
