@@ -17,13 +17,19 @@
 
 namespace travorn_detail {
 
+#if defined(__linux__)
+// Gives `advice` for the pages that hold [block, block + bytes).
+inline void advise_pages(void* block, std::size_t bytes, int advice) {
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const std::size_t before = reinterpret_cast<std::uintptr_t>(block) & (page - 1);
+  ::madvise(static_cast<char*>(block) - before, before + bytes, advice);
+}
+#endif
+
 inline void advise_huge_pages(void* block, std::size_t bytes) {
 #if defined(MADV_HUGEPAGE)
   constexpr std::size_t kWorthIt = std::size_t(2) << 20;
-  if (bytes < kWorthIt) return;
-  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const std::size_t before = reinterpret_cast<std::uintptr_t>(block) & (page - 1);
-  ::madvise(static_cast<char*>(block) - before, before + bytes, MADV_HUGEPAGE);
+  if (bytes >= kWorthIt) advise_pages(block, bytes, MADV_HUGEPAGE);
 #else
   (void)block;
   (void)bytes;
@@ -35,9 +41,7 @@ inline void advise_huge_pages(void* block, std::size_t bytes) {
 // page fault per page. Safe while other threads write into the block.
 inline void populate_for_writing(void* block, std::size_t bytes) {
 #if defined(MADV_POPULATE_WRITE)
-  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const std::size_t before = reinterpret_cast<std::uintptr_t>(block) & (page - 1);
-  ::madvise(static_cast<char*>(block) - before, before + bytes, MADV_POPULATE_WRITE);
+  advise_pages(block, bytes, MADV_POPULATE_WRITE);
 #else
   (void)block;
   (void)bytes;
