@@ -209,12 +209,12 @@ bool walk_file(const char* file_name, bool describe, std::uint32_t* xsize, std::
 
   const std::uint32_t rows = row_count(height);
   const std::uint64_t plane_bytes = std::uint64_t(width) * rows;
-  const bool known_depth = bitsperpixel == 8 || bitsperpixel == 24;
-  if (plane_bytes > kTrustedPlaneBytes) {
-    if (!known_depth) {
-      report(fatal) << "  Unrecognized value of BITSPERPIXEL = " << bitsperpixel << "\n";
-      return true;
-    }
+  const auto unrecognized_depth = [&] {
+    report(fatal) << "  Unrecognized value of BITSPERPIXEL = " << bitsperpixel << "\n";
+    return true;
+  };
+  if (plane_bytes > kTrustedPlaneBytes) {  // planes that only a long enough file may claim
+    if (bitsperpixel != 8 && bitsperpixel != 24) return unrecognized_depth();
     if (bytes_left() < 0 ||
         std::uint64_t(bytes_left()) < pixel_bytes_needed(bitsperpixel, width, rows)) {
       report(fatal) << "  The image of WIDTH = " << width << " and HEIGHT = " << height
@@ -256,8 +256,7 @@ bool walk_file(const char* file_name, bool describe, std::uint32_t* xsize, std::
       return true;
     }
   } else {
-    report(fatal) << "  Unrecognized value of BITSPERPIXEL = " << bitsperpixel << "\n";
-    return true;
+    return unrecognized_depth();  // the three planes stay with the caller
   }
   return false;
 }

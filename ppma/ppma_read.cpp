@@ -179,9 +179,6 @@ bool count_tokens(std::streambuf* sb, std::uint64_t bytes, std::uint64_t* count)
   // A token starts where a character other than white space follows white
   // space; the byte before the first is taken as white space. Written
   // without a carried state, so that the compiler can vectorise it.
-  const auto space = [](unsigned char c) {
-    return (c == ' ') | (static_cast<unsigned char>(c - '\t') < 5);
-  };
   chunk[0] = ' ';
   std::uint64_t tokens = 0;
   while (bytes > 0) {
@@ -190,7 +187,7 @@ bool count_tokens(std::streambuf* sb, std::uint64_t bytes, std::uint64_t* count)
     if (got <= 0) return false;
     const auto* c = reinterpret_cast<const unsigned char*>(chunk.get());
     std::uint64_t starts = 0;
-    for (std::streamsize i = 1; i <= got; ++i) starts += (!space(c[i])) & space(c[i - 1]);
+    for (std::streamsize i = 1; i <= got; ++i) starts += (!is_space(c[i])) & is_space(c[i - 1]);
     tokens += starts;
     chunk[0] = chunk[static_cast<std::size_t>(got)];  // carried over as the byte before
     bytes -= static_cast<std::uint64_t>(got);
@@ -429,11 +426,8 @@ int ppma_read_data(std::istream& file_in, int32_t xsize, int32_t ysize, int32_t*
                    int32_t* b) {
   if (ysize < 1 || xsize < 1) return 0;
   SampleSource source(file_in);
-  const std::uint64_t pixels = std::uint64_t(xsize) * std::uint64_t(ysize);
-  for (std::uint64_t k = 0; k < pixels; ++k) {
-    if (source.next(&r[k]) != SampleSource::kSample) return 1;
-    if (source.next(&g[k]) != SampleSource::kSample) return 1;
-    if (source.next(&b[k]) != SampleSource::kSample) return 1;
-  }
-  return 0;
+  const std::uint64_t samples = 3 * std::uint64_t(xsize) * std::uint64_t(ysize);
+  std::int32_t* const plane[3] = {r, g, b};
+  std::uint64_t reached = 0;
+  return fill(source, 0, samples, plane, &reached) && reached == samples ? 0 : 1;
 }

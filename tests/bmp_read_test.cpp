@@ -113,36 +113,35 @@ TEST_F(BmpRead, HandsOverPlanesWhenTheDepthIsUnknown) {
 }
 
 TEST_F(BmpRead, FollowsTheFilesOwnLayout) {
-  // COLORSUSED 2: eight palette bytes, then the pixels.
-  Read palette;
-  read_made(concat(concat(bmp_headers(78, 62, 40, 2, 2, 24, 0, 2), Bytes(8, 0xAA)), pixels_2x2()),
-            &palette);
-  ASSERT_FALSE(palette.failed) << palette.report;
-  EXPECT_EQ(palette.plane(palette.b), (Bytes{1, 4, 7, 10}));
-  // A gap before BITMAPOFFSET is skipped.
-  Read gap;
-  read_made(concat(concat(bmp_headers(76, 60, 40, 2, 2, 24), Bytes(6, 0xAA)), pixels_2x2()), &gap);
-  ASSERT_FALSE(gap.failed) << gap.report;
-  EXPECT_EQ(gap.plane(gap.r), (Bytes{3, 6, 9, 12}));
-  // A bitmap header of 124 bytes: 84 more bytes before the pixels.
-  Read v5;
-  read_made(concat(concat(bmp_headers(154, 138, 124, 2, 2, 24), Bytes(84, 0xAA)), pixels_2x2()),
-            &v5);
-  ASSERT_FALSE(v5.failed) << v5.report;
-  EXPECT_EQ(v5.plane(v5.g), (Bytes{2, 5, 8, 11}));
-  // An 8-bit file with COLORSUSED 0 and a full colour table before BITMAPOFFSET.
-  Read table;
-  read_made(concat(concat(bmp_headers(1086, 1078, 40, 2, 2, 8), Bytes(1024, 0xAA)),
-                   {1, 2, 0, 0, 3, 4, 0, 0}),
-            &table);
-  ASSERT_FALSE(table.failed) << table.report;
-  EXPECT_EQ(table.plane(table.r), (Bytes{1, 2, 3, 4}));
-  // BITMAPOFFSET before the end of the palette: the pixels follow the palette.
-  Read early;
-  read_made(concat(concat(bmp_headers(78, 10, 40, 2, 2, 24, 0, 2), Bytes(8, 0xAA)), pixels_2x2()),
-            &early);
-  ASSERT_FALSE(early.failed) << early.report;
-  EXPECT_EQ(early.plane(early.b), (Bytes{1, 4, 7, 10}));
+  const Bytes pixels = pixels_2x2();
+  const struct {
+    const char* layout;
+    Bytes file;
+    Bytes blue;  // the B plane (the one plane of an 8-bit file)
+  } cases[] = {
+      {"COLORSUSED 2: eight palette bytes, then the pixels",
+       concat(concat(bmp_headers(78, 62, 40, 2, 2, 24, 0, 2), Bytes(8, 0xAA)), pixels),
+       {1, 4, 7, 10}},
+      {"a gap before BITMAPOFFSET is skipped",
+       concat(concat(bmp_headers(76, 60, 40, 2, 2, 24), Bytes(6, 0xAA)), pixels),
+       {1, 4, 7, 10}},
+      {"a bitmap header of 124 bytes: 84 more bytes before the pixels",
+       concat(concat(bmp_headers(154, 138, 124, 2, 2, 24), Bytes(84, 0xAA)), pixels),
+       {1, 4, 7, 10}},
+      {"an 8-bit file with COLORSUSED 0 and a full colour table before BITMAPOFFSET",
+       concat(concat(bmp_headers(1086, 1078, 40, 2, 2, 8), Bytes(1024, 0xAA)),
+              {1, 2, 0, 0, 3, 4, 0, 0}),
+       {1, 2, 3, 4}},
+      {"BITMAPOFFSET before the end of the palette: the pixels follow the palette",
+       concat(concat(bmp_headers(78, 10, 40, 2, 2, 24, 0, 2), Bytes(8, 0xAA)), pixels),
+       {1, 4, 7, 10}},
+  };
+  for (const auto& c : cases) {
+    Read got;
+    read_made(c.file, &got);
+    ASSERT_FALSE(got.failed) << c.layout << got.report;
+    EXPECT_EQ(got.plane(got.b), c.blue) << c.layout;
+  }
   // A file that ends inside the gap fails as the pixel reader does.
   Read ends;
   read_made(concat(bmp_headers(76, 600, 40, 2, 2, 24), Bytes(6, 0xAA)), &ends);
