@@ -187,7 +187,8 @@ bool count_tokens(std::streambuf* sb, std::uint64_t bytes, std::uint64_t* count)
     if (got <= 0) return false;
     const auto* c = reinterpret_cast<const unsigned char*>(chunk.get());
     std::uint64_t starts = 0;
-    for (std::streamsize i = 1; i <= got; ++i) starts += (!is_space(c[i])) & is_space(c[i - 1]);
+    for (std::streamsize i = 1; i <= got; ++i)
+      starts += unsigned{!is_space(c[i])} & unsigned{is_space(c[i - 1])};
     tokens += starts;
     chunk[0] = chunk[static_cast<std::size_t>(got)];  // carried over as the byte before
     bytes -= static_cast<std::uint64_t>(got);
