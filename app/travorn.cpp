@@ -1,117 +1,170 @@
-// The conversion routine: P3 planes in, flipped and narrowed, 24-bit BMP out.
+// The conversion routine: a P3 file in, a 24-bit BMP file out. The samples
+// are parsed straight into byte planes, rescaled to 0..255 and stored at
+// their flipped rows, so no integer plane is ever made.
 #include "app/travorn.hpp"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <new>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
 #include "bmp/bmp.hpp"
+#include "common/huge_pages.hpp"
 #include "ppma/ppma.hpp"
+#include "ppma/ppma_sink.hpp"
 
 namespace {
 
 inline std::ostream& report(const char* header_line) { return std::cout << '\n' << header_line; }
 
-std::uint64_t pixel_count(int32_t xsize, int32_t ysize) {
-  return xsize < 1 || ysize < 1 ? 0 : std::uint64_t(xsize) * std::uint64_t(ysize);
-}
+// Below this maximum every sample's byte comes from a table made once per image.
+constexpr std::int32_t kTableMax = 1 << 20;
 
 // Maps a sample from 0..maxrgb onto 0..255: clamped, then rounded with
 // halves up, in 64 bits. With maxrgb below 1 every sample becomes 0.
-inline unsigned char rescale(int32_t sample, std::int64_t maxrgb) {
+inline unsigned char rescale(std::int32_t sample, std::int64_t maxrgb) {
   if (maxrgb < 1) return 0;
   const std::int64_t v = std::clamp<std::int64_t>(sample, 0, maxrgb);
   return static_cast<unsigned char>((v * 510 + maxrgb) / (2 * maxrgb));
 }
 
-// Rescales and narrows a plane into its own first `count` bytes, then hands
-// the rest of its pages back to the system: the bytes are all that is needed
-// from here on. Bytes k..k+63 overlap only samples below k + 64, and each
-// block is copied out before its bytes are stored, so nothing is read after
-// it was overwritten.
-unsigned char* narrow_in_place(int32_t* plane, std::uint64_t count, int32_t maxrgb) {
-  // Below this maximum every sample's byte comes from a table made once.
-  constexpr int32_t kTableMax = 1 << 20;
-  std::unique_ptr<unsigned char[]> table;
-  if (maxrgb >= 1 && maxrgb <= kTableMax && count > std::uint64_t(maxrgb)) {
-    table.reset(new (std::nothrow) unsigned char[std::size_t(maxrgb) + 1]);
-    for (int32_t v = 0; table && v <= maxrgb; ++v) table[std::size_t(v)] = rescale(v, maxrgb);
-  }
-  auto* bytes = reinterpret_cast<unsigned char*>(plane);
-  constexpr std::uint64_t kBlock = 64;
-  int32_t block[kBlock];
-  for (std::uint64_t k = 0; k < count; k += kBlock) {
-    const std::uint64_t n = std::min(kBlock, count - k);
-    std::memcpy(block, plane + k, n * sizeof(int32_t));
-    unsigned char narrowed[kBlock];
-    if (maxrgb == 255) {  // the common case: only the clamp can change a sample
-      for (std::uint64_t e = 0; e < n; ++e) {
-        narrowed[e] = static_cast<unsigned char>(std::clamp<int32_t>(block[e], 0, 255));
-      }
-    } else if (table) {
-      for (std::uint64_t e = 0; e < n; ++e) {
-        narrowed[e] = table[std::size_t(std::clamp<int32_t>(block[e], 0, maxrgb))];
-      }
-    } else {
-      for (std::uint64_t e = 0; e < n; ++e) narrowed[e] = rescale(block[e], maxrgb);
-    }
-    std::memcpy(bytes + k, narrowed, n);
-  }
-#if defined(MADV_DONTNEED)
-  // Whole pages strictly after the bytes and inside the plane.
-  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const auto start = reinterpret_cast<std::uintptr_t>(plane);
-  const std::uintptr_t begin = ((start + count + page - 1) & ~(page - 1)) - start;
-  const std::uintptr_t end = ((start + count * sizeof(int32_t)) & ~(page - 1)) - start;
-  if (end > begin) ::madvise(bytes + begin, end - begin, MADV_DONTNEED);
-#endif
-  return bytes;
+// True when every sample is a byte already (0..255).
+bool all_bytes(const std::int32_t* samples, std::size_t count) {
+  std::uint32_t beyond = 0;
+  for (std::size_t i = 0; i < count; ++i) beyond |= static_cast<std::uint32_t>(samples[i]);
+  return beyond <= 255;
 }
 
-struct IntegerPlanes {  // released on every way out of the routine
-  int32_t* r = nullptr;
-  int32_t* g = nullptr;
-  int32_t* b = nullptr;
-  ~IntegerPlanes() {
-    delete[] r;
-    delete[] g;
-    delete[] b;
+// Exchanges row i with row ysize - 1 - i for the upper half of the rows.
+template <typename T>
+void flip_rows(std::int32_t xsize, std::int32_t ysize, T* plane) {
+  if (xsize < 1 || ysize < 2) return;
+  const auto width = static_cast<std::size_t>(xsize);
+  for (std::int32_t i = 0; i < ysize / 2; ++i) {
+    T* top = plane + std::size_t(i) * width;
+    T* bottom = plane + std::size_t(ysize - 1 - i) * width;
+    std::swap_ranges(top, top + width, bottom);
   }
+}
+
+// The converter's destination for the samples: three byte planes in BMP row
+// order. Made whole at once, each row is stored at its flipped place as it
+// arrives; grown with the input, the rows are stored in file order and
+// flipped once the read is over.
+class BytePlanes final : public ppma_detail::SampleSink {
+ public:
+  void begin(std::int32_t xsize, std::int32_t ysize, std::int32_t maxrgb) override {
+    xsize_ = xsize;
+    ysize_ = ysize;
+    maxrgb_ = maxrgb;
+  }
+  bool reserve(std::uint64_t pixels) override {
+    flipped_ = true;
+    return make_room(pixels, 0);
+  }
+  bool grow(std::uint64_t pixels) override { return make_room(pixels, room_); }
+  void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) override {
+    if (maxrgb_ == 255 && all_bytes(rgb, samples)) {  // the common case: nothing to change
+      store_rows(first, rgb, samples / 3,
+                 [](std::int32_t v) { return static_cast<unsigned char>(v); });
+    } else if (maxrgb_ == 255) {
+      store_rows(first, rgb, samples / 3,
+                 [](std::int32_t v) { return static_cast<unsigned char>(std::clamp(v, 0, 255)); });
+    } else if (table_) {
+      const unsigned char* const table = table_.get();
+      const std::int32_t top = maxrgb_;
+      store_rows(first, rgb, samples / 3,
+                 [table, top](std::int32_t v) { return table[std::clamp(v, 0, top)]; });
+    } else {
+      const std::int32_t top = maxrgb_;
+      store_rows(first, rgb, samples / 3, [top](std::int32_t v) { return rescale(v, top); });
+    }
+  }
+
+  // Rows in BMP order, once the read has succeeded.
+  void finish() {
+    if (flipped_) return;
+    for (auto& plane : plane_) flip_rows(xsize_, ysize_, plane.get());
+  }
+  const unsigned char* plane(int c) const { return plane_[c].get(); }
+
+ private:
+  // The table of every sample's byte, made with the first room, when the
+  // image holds more samples than the table has entries.
+  void make_table() {
+    const std::uint64_t samples = 3 * std::uint64_t(xsize_) * std::uint64_t(ysize_);
+    if (maxrgb_ == 255 || maxrgb_ < 1 || maxrgb_ > kTableMax || samples <= std::uint64_t(maxrgb_)) {
+      return;
+    }
+    table_.reset(new (std::nothrow) unsigned char[std::size_t(maxrgb_) + 1]);
+    for (std::int32_t v = 0; table_ && v <= maxrgb_; ++v) {
+      table_[std::size_t(v)] = rescale(v, maxrgb_);
+    }
+  }
+
+  bool make_room(std::uint64_t pixels, std::uint64_t keep) {
+    if (room_ == 0) make_table();
+    for (auto& plane : plane_) {
+      std::unique_ptr<unsigned char[]> bigger(new (std::nothrow) unsigned char[pixels]);
+      if (!bigger) return false;
+      travorn_detail::advise_huge_pages(bigger.get(), pixels);
+      std::copy(plane.get(), plane.get() + keep, bigger.get());
+      plane = std::move(bigger);
+    }
+    room_ = pixels;
+    return true;
+  }
+
+  // Stores `pixels` pixels from pixel `first` on, a row's run at a time.
+  template <typename Narrow>
+  void store_rows(std::uint64_t first, const std::int32_t* rgb, std::size_t pixels, Narrow narrow) {
+    const auto width = static_cast<std::uint64_t>(xsize_);
+    while (pixels > 0) {
+      const std::uint64_t row = first / width;
+      const std::uint64_t column = first % width;
+      const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(pixels, width - column));
+      const std::uint64_t to = (flipped_ ? std::uint64_t(ysize_) - 1 - row : row) * width + column;
+      unsigned char* __restrict r = plane_[0].get() + to;
+      unsigned char* __restrict g = plane_[1].get() + to;
+      unsigned char* __restrict b = plane_[2].get() + to;
+      for (std::size_t i = 0; i < run; ++i) {
+        r[i] = narrow(rgb[3 * i]);
+        g[i] = narrow(rgb[3 * i + 1]);
+        b[i] = narrow(rgb[3 * i + 2]);
+      }
+      rgb += 3 * run;
+      first += run;
+      pixels -= run;
+    }
+  }
+
+  std::int32_t xsize_ = 0;
+  std::int32_t ysize_ = 0;
+  std::int32_t maxrgb_ = 0;
+  std::unique_ptr<unsigned char[]> table_;
+  std::unique_ptr<unsigned char[]> plane_[3];
+  std::uint64_t room_ = 0;
+  bool flipped_ = false;
 };
 
 }  // namespace
 
 int travorn(const char* input_file_name, const char* output_file_name) {
-  IntegerPlanes in;
+  BytePlanes planes;
   int32_t xsize = 0;
   int32_t ysize = 0;
   int32_t maxrgb = 0;
-  if (ppma_read(input_file_name, &xsize, &ysize, &maxrgb, &in.r, &in.g, &in.b) != 0) {
+  if (ppma_detail::read_image(input_file_name, &xsize, &ysize, &maxrgb, planes) != 0) {
     report("TRAVORN - Fatal error!\n") << "  PPMA_READ failed.\n";
     return 1;
   }
   report("TRAVORN:\n") << "  XSIZE = " << xsize << ".\n"
                        << "  YSIZE = " << ysize << ".\n";
   report("TRAVORN:\n") << "  Flipping data orientation.\n";
-  imat_vert_flip(xsize, ysize, in.r);
-  imat_vert_flip(xsize, ysize, in.g);
-  imat_vert_flip(xsize, ysize, in.b);
-
-  // Each integer plane becomes its own byte plane; the integer planes are
-  // released once the file is written.
-  const std::uint64_t count = pixel_count(xsize, ysize);
-  const unsigned char* r = narrow_in_place(in.r, count, maxrgb);
-  const unsigned char* g = narrow_in_place(in.g, count, maxrgb);
-  const unsigned char* b = narrow_in_place(in.b, count, maxrgb);
-  if (bmp_24_write(output_file_name, static_cast<uint32_t>(xsize), ysize, r, g, b)) {
+  planes.finish();
+  if (bmp_24_write(output_file_name, static_cast<uint32_t>(xsize), ysize, planes.plane(0),
+                   planes.plane(1), planes.plane(2))) {
     report("TRAVORN - Fatal error!\n") << "  BMP_24_WRITE failed.\n";
     return 1;
   }
@@ -120,17 +173,12 @@ int travorn(const char* input_file_name, const char* output_file_name) {
 }
 
 void imat_vert_flip(int32_t xsize, int32_t ysize, int32_t* plane) {
-  if (xsize < 1 || ysize < 2) return;
-  const std::size_t width = static_cast<std::size_t>(xsize);
-  for (int32_t i = 0; i < ysize / 2; ++i) {
-    int32_t* top = plane + std::size_t(i) * width;
-    int32_t* bottom = plane + std::size_t(ysize - 1 - i) * width;
-    std::swap_ranges(top, top + width, bottom);
-  }
+  flip_rows(xsize, ysize, plane);
 }
 
 void int_2_u_char(int32_t xsize, int32_t ysize, const int32_t* source, unsigned char* target) {
-  const std::uint64_t count = pixel_count(xsize, ysize);
+  const std::uint64_t count =
+      xsize < 1 || ysize < 1 ? 0 : std::uint64_t(xsize) * std::uint64_t(ysize);
   for (std::uint64_t k = 0; k < count; ++k) {
     target[k] = static_cast<unsigned char>(static_cast<uint32_t>(source[k]) & 0xFFu);
   }

@@ -1,0 +1,41 @@
+// The sample parser of the PPMA module; not installed.
+#ifndef TRAVORN_PPMA_PPMA_PARSER_HPP
+#define TRAVORN_PPMA_PPMA_PARSER_HPP
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+
+namespace ppma_detail {
+
+// Samples of the data section: decimal signed 32-bit numbers between white
+// space. The parser takes the stream's bytes in large chunks straight from
+// its buffer; the stream itself is only told when its input has ended.
+class SampleParser {
+ public:
+  enum Status { kFull, kEnd, kBad };
+
+  explicit SampleParser(std::istream& in);
+
+  // Parses up to `count` samples into `out` and sets *parsed to how many.
+  // kFull: all of them. kEnd: the input ended before the next sample began.
+  // kBad: a token that is not a sample (a number that ends the input,
+  // without a character after it, counts as bad).
+  Status parse(std::int32_t* out, std::size_t count, std::size_t* parsed);
+
+ private:
+  Status parse_carefully(std::int32_t* value);
+  int get();
+  bool refill();
+
+  std::istream& in_;
+  std::unique_ptr<char[]> chunk_;
+  bool at_end_ = false;
+  const char* next_;
+  const char* end_;
+};
+
+}  // namespace ppma_detail
+
+#endif  // TRAVORN_PPMA_PPMA_PARSER_HPP

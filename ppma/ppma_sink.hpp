@@ -1,0 +1,43 @@
+// Reading a P3 file into a destination of the caller's choosing: the
+// module's own integer planes, or the converter's byte planes. Part of the
+// project, not of the installed interface.
+#ifndef TRAVORN_PPMA_PPMA_SINK_HPP
+#define TRAVORN_PPMA_PPMA_SINK_HPP
+
+#include <cstddef>
+#include <cstdint>
+
+namespace ppma_detail {
+
+// Where the samples of an image go. The reader calls begin() once the
+// header is accepted, then either reserve() once or grow() as samples
+// arrive, and store() for each batch of samples, in file order.
+class SampleSink {
+ public:
+  virtual void begin(std::int32_t xsize, std::int32_t ysize, std::int32_t maxrgb) = 0;
+  // Room for the whole image of `pixels` pixels at once; false when the
+  // memory cannot be had.
+  virtual bool reserve(std::uint64_t pixels) = 0;
+  // Room for at least `pixels` pixels, keeping those stored so far: used
+  // when the length of the input cannot be known.
+  virtual bool grow(std::uint64_t pixels) = 0;
+  // Stores `samples` samples (R, G, B of each pixel in turn; a last pixel
+  // may be incomplete) as pixels `first` and on.
+  virtual void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) = 0;
+
+ protected:
+  SampleSink() = default;
+  SampleSink(const SampleSink&) = default;
+  SampleSink& operator=(const SampleSink&) = default;
+  ~SampleSink() = default;
+};
+
+// Reads the P3 file `file_name` into `sink`, with every report and decision
+// of ppma_read: the header values go through the pointers as they are read.
+// 0 on success, 1 on failure.
+int read_image(const char* file_name, std::int32_t* xsize, std::int32_t* ysize,
+               std::int32_t* maxrgb, SampleSink& sink);
+
+}  // namespace ppma_detail
+
+#endif  // TRAVORN_PPMA_PPMA_SINK_HPP
