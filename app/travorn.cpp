@@ -5,12 +5,18 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <new>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "bmp/bmp.hpp"
-#include "common/huge_pages.hpp"
+#include "common/platform.hpp"
 #include "ppma/ppma.hpp"
 #include "ppma/ppma_sink.hpp"
 
@@ -29,11 +35,47 @@ inline unsigned char rescale(std::int32_t sample, std::int64_t maxrgb) {
   return static_cast<unsigned char>((v * 510 + maxrgb) / (2 * maxrgb));
 }
 
-// True when every sample is a byte already (0..255).
-bool all_bytes(const std::int32_t* samples, std::size_t count) {
-  std::uint32_t beyond = 0;
-  for (std::size_t i = 0; i < count; ++i) beyond |= static_cast<std::uint32_t>(samples[i]);
-  return beyond <= 255;
+// Stores `count` pixels of R, G, B samples clamped to 0..255 into three
+// rows. With SSE2, sixteen pixels at a time: each group of four pixels is
+// sorted into R, G and B lanes by shuffles, and the two saturating packs
+// (to signed 16 bits, then to unsigned 8 bits) are the clamp.
+void clamp_pixels(const std::int32_t* rgb, std::size_t count, unsigned char* r, unsigned char* g,
+                  unsigned char* b) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= count; i += 16) {
+    __m128i lanes[3][4];
+    for (int q = 0; q < 4; ++q) {
+      const auto* p = reinterpret_cast<const __m128i*>(rgb + 3 * (i + 4 * std::size_t(q)));
+      const __m128 x = _mm_castsi128_ps(_mm_loadu_si128(p));      // R0 G0 B0 R1
+      const __m128 y = _mm_castsi128_ps(_mm_loadu_si128(p + 1));  // G1 B1 R2 G2
+      const __m128 z = _mm_castsi128_ps(_mm_loadu_si128(p + 2));  // B2 R3 G3 B3
+      const __m128 reds =
+          _mm_shuffle_ps(_mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 0, 0)),
+                         _mm_shuffle_ps(y, z, _MM_SHUFFLE(1, 1, 2, 2)), _MM_SHUFFLE(2, 0, 2, 0));
+      const __m128 greens =
+          _mm_shuffle_ps(_mm_shuffle_ps(x, y, _MM_SHUFFLE(0, 0, 1, 1)),
+                         _mm_shuffle_ps(y, z, _MM_SHUFFLE(2, 2, 3, 3)), _MM_SHUFFLE(2, 0, 2, 0));
+      const __m128 blues =
+          _mm_shuffle_ps(_mm_shuffle_ps(x, y, _MM_SHUFFLE(1, 1, 2, 2)),
+                         _mm_shuffle_ps(z, z, _MM_SHUFFLE(3, 3, 0, 0)), _MM_SHUFFLE(2, 0, 2, 0));
+      lanes[0][q] = _mm_castps_si128(reds);
+      lanes[1][q] = _mm_castps_si128(greens);
+      lanes[2][q] = _mm_castps_si128(blues);
+    }
+    unsigned char* const out[3] = {r, g, b};
+    for (int c = 0; c < 3; ++c) {
+      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(lanes[c][0], lanes[c][1]),
+                                             _mm_packs_epi32(lanes[c][2], lanes[c][3]));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out[c] + i), bytes);
+    }
+  }
+#endif
+  for (; i < count; ++i) {
+    r[i] = static_cast<unsigned char>(std::clamp(rgb[3 * i], 0, 255));
+    g[i] = static_cast<unsigned char>(std::clamp(rgb[3 * i + 1], 0, 255));
+    b[i] = static_cast<unsigned char>(std::clamp(rgb[3 * i + 2], 0, 255));
+  }
 }
 
 // Exchanges row i with row ysize - 1 - i for the upper half of the rows.
@@ -65,12 +107,8 @@ class BytePlanes final : public ppma_detail::SampleSink {
   }
   bool grow(std::uint64_t pixels) override { return make_room(pixels, room_); }
   void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) override {
-    if (maxrgb_ == 255 && all_bytes(rgb, samples)) {  // the common case: nothing to change
-      store_rows(first, rgb, samples / 3,
-                 [](std::int32_t v) { return static_cast<unsigned char>(v); });
-    } else if (maxrgb_ == 255) {
-      store_rows(first, rgb, samples / 3,
-                 [](std::int32_t v) { return static_cast<unsigned char>(std::clamp(v, 0, 255)); });
+    if (maxrgb_ == 255) {  // the common case: only the clamp can change a sample
+      store_rows(first, rgb, samples / 3, clamp_pixels);
     } else if (table_) {
       const unsigned char* const table = table_.get();
       const std::int32_t top = maxrgb_;
@@ -117,6 +155,7 @@ class BytePlanes final : public ppma_detail::SampleSink {
   }
 
   // Stores `pixels` pixels from pixel `first` on, a row's run at a time.
+  // `narrow` maps one sample to its byte, or stores a run of pixels itself.
   template <typename Narrow>
   void store_rows(std::uint64_t first, const std::int32_t* rgb, std::size_t pixels, Narrow narrow) {
     const auto width = static_cast<std::uint64_t>(xsize_);
@@ -128,10 +167,14 @@ class BytePlanes final : public ppma_detail::SampleSink {
       unsigned char* __restrict r = plane_[0].get() + to;
       unsigned char* __restrict g = plane_[1].get() + to;
       unsigned char* __restrict b = plane_[2].get() + to;
-      for (std::size_t i = 0; i < run; ++i) {
-        r[i] = narrow(rgb[3 * i]);
-        g[i] = narrow(rgb[3 * i + 1]);
-        b[i] = narrow(rgb[3 * i + 2]);
+      if constexpr (std::is_invocable_v<Narrow, std::int32_t>) {
+        for (std::size_t i = 0; i < run; ++i) {
+          r[i] = narrow(rgb[3 * i]);
+          g[i] = narrow(rgb[3 * i + 1]);
+          b[i] = narrow(rgb[3 * i + 2]);
+        }
+      } else {
+        narrow(rgb, run, r, g, b);
       }
       rgb += 3 * run;
       first += run;
@@ -148,9 +191,27 @@ class BytePlanes final : public ppma_detail::SampleSink {
   bool flipped_ = false;
 };
 
+// Why the output must not be written, before anything is read or written:
+// it is the input file under any name, or the file or pipe where the
+// reports go. Null when it may be written.
+const char* refusal(const char* input_file_name, const char* output_file_name) {
+  std::error_code ec;
+  if (std::filesystem::equivalent(input_file_name, output_file_name, ec)) {
+    return "  The output file is the input file.\n";
+  }
+  if (travorn_detail::is_standard_output(output_file_name)) {
+    return "  The output file is the standard output, where the reports go.\n";
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 int travorn(const char* input_file_name, const char* output_file_name) {
+  if (const char* why = refusal(input_file_name, output_file_name)) {
+    report("TRAVORN - Fatal error!\n") << why;
+    return 1;
+  }
   BytePlanes planes;
   int32_t xsize = 0;
   int32_t ysize = 0;

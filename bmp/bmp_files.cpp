@@ -8,7 +8,9 @@
 
 #include "bmp/bmp.hpp"
 #include "bmp/bmp_internal.hpp"
-#include "common/huge_pages.hpp"
+#include "common/escaped.hpp"
+#include "common/output_file.hpp"
+#include "common/platform.hpp"
 
 using bmp_detail::kInfoHeaderBytes;
 using bmp_detail::kMagicBM;
@@ -56,6 +58,7 @@ bool write_file(const char* file_name, const char* fatal, std::uint16_t bitsperp
   const bool written = static_cast<bool>(out);
   out.close();
   if (!written || !out) {
+    travorn_detail::remove_unfinished(file_name);
     report(fatal) << "  Error while writing the output file.\n";
     return true;
   }
@@ -128,14 +131,9 @@ bool walk_file(const char* file_name, bool describe, std::uint32_t* xsize, std::
               << "  with the numeric value " << kMagicBM << "\n"
               << "\n"
               << "  Instead, it is \"";
-    for (const unsigned byte : {unsigned{filetype} >> 8u, unsigned{filetype} & 0xFFu}) {
-      if (byte >= 0x20 && byte <= 0x7E) {
-        std::cout << static_cast<char>(byte);
-      } else {
-        const char* const hex = "0123456789ABCDEF";
-        std::cout << "\\x" << hex[byte >> 4] << hex[byte & 0xFu];
-      }
-    }
+    const unsigned char magic[2] = {static_cast<unsigned char>(filetype >> 8),
+                                    static_cast<unsigned char>(filetype & 0xFFu)};
+    travorn_detail::print_escaped(std::cout, magic, 2);
     std::cout << "\".\n"
               << "  with the numeric value " << filetype << "\n"
               << "\n"

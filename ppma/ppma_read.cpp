@@ -8,7 +8,8 @@
 #include <new>
 #include <string>
 
-#include "common/huge_pages.hpp"
+#include "common/escaped.hpp"
+#include "common/platform.hpp"
 #include "ppma/ppma.hpp"
 #include "ppma/ppma_internal.hpp"
 #include "ppma/ppma_parser.hpp"
@@ -216,7 +217,10 @@ bool take_magic(const char** p) {
   while (**p != '\0' && !is_space(**p)) ++*p;
   const std::string magic(word, *p);
   if (magic == "P3" || magic == "p3") return true;
-  report("PPMA_READ_HEADER - Fatal error.\n") << "  Bad magic number = \"" << magic << "\".\n";
+  report("PPMA_READ_HEADER - Fatal error.\n") << "  Bad magic number = \"";
+  travorn_detail::print_escaped(std::cout, reinterpret_cast<const unsigned char*>(word),
+                                magic.size());
+  std::cout << "\".\n";
   return false;
 }
 

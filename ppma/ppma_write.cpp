@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "common/output_file.hpp"
 #include "ppma/ppma.hpp"
 #include "ppma/ppma_internal.hpp"
 
@@ -34,7 +35,7 @@ int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_
       return 1;
     }
   }
-  std::ofstream file_out(file_name, std::ios::out | std::ios::trunc);
+  std::ofstream file_out(file_name, std::ios::out | std::ios::binary | std::ios::trunc);
   if (!file_out) {
     report("PPMA_WRITE - Fatal error!\n")
         << "  Cannot open the output file \"" << file_name << "\".\n";
@@ -48,10 +49,14 @@ int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_
     }
   }
   if (ppma_write_header(file_out, file_name, xsize, ysize, maxrgb) != 0) {
+    file_out.close();
+    travorn_detail::remove_unfinished(file_name);
     report("PPMA_WRITE - Fatal error!\n") << "  PPMA_WRITE_HEADER failed.\n";
     return 1;
   }
   if (ppma_write_data(file_out, xsize, ysize, r, g, b) != 0) {
+    file_out.close();
+    travorn_detail::remove_unfinished(file_name);
     report("PPMA_WRITE - Fatal error!\n") << "  PPMA_WRITE_DATA failed.\n";
     return 1;
   }
@@ -59,6 +64,7 @@ int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_
   const bool written = static_cast<bool>(file_out);
   file_out.close();
   if (!written || !file_out) {
+    travorn_detail::remove_unfinished(file_name);
     report("PPMA_WRITE - Fatal error!\n") << "  Error while writing the output file.\n";
     return 1;
   }

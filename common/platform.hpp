@@ -1,0 +1,55 @@
+// The few calls the libraries and the converter make to the operating
+// system beyond the standard library, each with a fallback that does
+// nothing where the call is missing. Header-only and private to the project.
+#ifndef TRAVORN_COMMON_PLATFORM_HPP
+#define TRAVORN_COMMON_PLATFORM_HPP
+
+#include <cstddef>
+#include <cstdint>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace travorn_detail {
+
+// Large planes are fresh memory that the parse or the row reader then
+// touches page by page. Backing such a block with huge pages (where the
+// kernel grants them on request) makes that first touch several times
+// cheaper. The advice covers the pages that hold the block, which belong to
+// the process's own memory; it changes no byte of it.
+inline void advise_huge_pages(void* block, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::size_t kWorthIt = std::size_t(2) << 20;
+  if (bytes < kWorthIt) return;
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const std::size_t before = reinterpret_cast<std::uintptr_t>(block) & (page - 1);
+  ::madvise(static_cast<char*>(block) - before, before + bytes, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)bytes;
+#endif
+}
+
+// True when `file_name` names the regular file or the pipe that standard
+// output writes to. Terminals and other devices are never taken for it.
+inline bool is_standard_output(const char* file_name) {
+#if defined(__unix__) || defined(__APPLE__)
+  struct stat out {};
+  struct stat named {};
+  if (::fstat(STDOUT_FILENO, &out) != 0 || ::stat(file_name, &named) != 0) return false;
+  const bool file_or_pipe = S_ISREG(out.st_mode) || S_ISFIFO(out.st_mode);
+  return file_or_pipe && out.st_dev == named.st_dev && out.st_ino == named.st_ino;
+#else
+  (void)file_name;
+  return false;
+#endif
+}
+
+}  // namespace travorn_detail
+
+#endif  // TRAVORN_COMMON_PLATFORM_HPP
