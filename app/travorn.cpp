@@ -17,6 +17,7 @@
 
 #include "bmp/bmp.hpp"
 #include "common/platform.hpp"
+#include "common/sizes.hpp"
 #include "ppma/ppma.hpp"
 #include "ppma/ppma_sink.hpp"
 
@@ -26,14 +27,6 @@ inline std::ostream& report(const char* header_line) { return std::cout << '\n' 
 
 // Below this maximum every sample's byte comes from a table made once per image.
 constexpr std::int32_t kTableMax = 1 << 20;
-
-// Maps a sample from 0..maxrgb onto 0..255: clamped, then rounded with
-// halves up, in 64 bits. With maxrgb below 1 every sample becomes 0.
-inline unsigned char rescale(std::int32_t sample, std::int64_t maxrgb) {
-  if (maxrgb < 1) return 0;
-  const std::int64_t v = std::clamp<std::int64_t>(sample, 0, maxrgb);
-  return static_cast<unsigned char>((v * 510 + maxrgb) / (2 * maxrgb));
-}
 
 // Stores `count` pixels of R, G, B samples clamped to 0..255 into three
 // rows. With SSE2, sixteen pixels at a time: each group of four pixels is
@@ -116,7 +109,11 @@ class BytePlanes final : public ppma_detail::SampleSink {
                  [table, top](std::int32_t v) { return table[std::clamp(v, 0, top)]; });
     } else {
       const std::int32_t top = maxrgb_;
-      store_rows(first, rgb, samples / 3, [top](std::int32_t v) { return rescale(v, top); });
+      store_rows(first, rgb, samples / 3, [top](std::int32_t v) {
+        unsigned char byte = 0;
+        ppma_scale_to_bytes(1, 1, top, &v, &byte);
+        return byte;
+      });
     }
   }
 
@@ -135,18 +132,22 @@ class BytePlanes final : public ppma_detail::SampleSink {
     if (maxrgb_ == 255 || maxrgb_ < 1 || maxrgb_ > kTableMax || samples <= std::uint64_t(maxrgb_)) {
       return;
     }
+    std::unique_ptr<std::int32_t[]> values(new (std::nothrow)
+                                               std::int32_t[std::size_t(maxrgb_) + 1]);
     table_.reset(new (std::nothrow) unsigned char[std::size_t(maxrgb_) + 1]);
-    for (std::int32_t v = 0; table_ && v <= maxrgb_; ++v) {
-      table_[std::size_t(v)] = rescale(v, maxrgb_);
+    if (!values || !table_) {
+      table_.reset();
+      return;
     }
+    for (std::int32_t v = 0; v <= maxrgb_; ++v) values[std::size_t(v)] = v;
+    ppma_scale_to_bytes(maxrgb_ + 1, 1, maxrgb_, values.get(), table_.get());
   }
 
   bool make_room(std::uint64_t pixels, std::uint64_t keep) {
     if (room_ == 0) make_table();
     for (auto& plane : plane_) {
-      std::unique_ptr<unsigned char[]> bigger(new (std::nothrow) unsigned char[pixels]);
+      std::unique_ptr<unsigned char[]> bigger(travorn_detail::new_plane<unsigned char>(pixels));
       if (!bigger) return false;
-      travorn_detail::advise_huge_pages(bigger.get(), pixels);
       std::copy(plane.get(), plane.get() + keep, bigger.get());
       plane = std::move(bigger);
     }

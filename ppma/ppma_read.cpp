@@ -9,7 +9,7 @@
 #include <string>
 
 #include "common/escaped.hpp"
-#include "common/platform.hpp"
+#include "common/sizes.hpp"
 #include "ppma/ppma.hpp"
 #include "ppma/ppma_internal.hpp"
 #include "ppma/ppma_parser.hpp"
@@ -21,6 +21,7 @@ using ppma_detail::is_space;
 using ppma_detail::report;
 using ppma_detail::SampleParser;
 using ppma_detail::SampleSink;
+using travorn_detail::product_within;
 
 namespace {
 
@@ -77,9 +78,8 @@ class IntegerPlanes final : public SampleSink {
   // New planes of `pixels` elements holding the first `keep` of the old ones.
   bool make_room(std::uint64_t pixels, std::uint64_t keep) {
     for (int c = 0; c < 3; ++c) {
-      std::unique_ptr<std::int32_t[]> bigger(new (std::nothrow) std::int32_t[pixels]);
+      std::unique_ptr<std::int32_t[]> bigger(travorn_detail::new_plane<std::int32_t>(pixels));
       if (!bigger) return false;
-      travorn_detail::advise_huge_pages(bigger.get(), pixels * sizeof(std::int32_t));
       std::copy(plane_[c], plane_[c] + keep, bigger.get());
       owned_[c] = std::move(bigger);
       plane_[c] = owned_[c].get();
@@ -128,14 +128,15 @@ std::int64_t bytes_left(std::ifstream& in, const char* file_name) {
   return std::max<std::int64_t>(0, static_cast<std::int64_t>(size) - position);
 }
 
-// False, after the report, for sizes that no plane can be made for.
-bool size_accepted(std::int32_t xsize, std::int32_t ysize) {
+// False, after the report, for sizes that no plane can be made for; else
+// stores the number of pixels.
+bool size_accepted(std::int32_t xsize, std::int32_t ysize, std::uint64_t* pixels) {
   if (xsize < 0 || ysize < 0) {
     report("PPMA_READ - Fatal error!\n")
         << "  Negative image size: XSIZE = " << xsize << ", YSIZE = " << ysize << ".\n";
     return false;
   }
-  if (std::uint64_t(xsize) * std::uint64_t(ysize) > kMaxPixels) {
+  if (!product_within(std::uint64_t(xsize), std::uint64_t(ysize), kMaxPixels, pixels)) {
     report("PPMA_READ - Fatal error!\n")
         << "  The image size XSIZE = " << xsize << ", YSIZE = " << ysize << " is too large.\n";
     return false;
@@ -150,9 +151,11 @@ bool size_accepted(std::int32_t xsize, std::int32_t ysize) {
 int read_planes(std::ifstream& file_in, const char* file_name, std::uint64_t pixels,
                 SampleSink& sink) {
   const std::int64_t left = bytes_left(file_in, file_name);
-  const bool trusted = 3 * sizeof(std::int32_t) * pixels <= kTrustedPlaneBytes;
+  std::uint64_t bytes = 0;
+  const bool trusted = product_within(3 * sizeof(std::int32_t), pixels, kTrustedPlaneBytes, &bytes);
   const bool growing = !trusted && left < 0;
-  if (!trusted && left >= 0 && std::uint64_t(left) < 3 * kMinSampleChars * pixels) {
+  if (!trusted && left >= 0 &&
+      !product_within(3 * kMinSampleChars, pixels, std::uint64_t(left), &bytes)) {
     report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_DATA failed.\n";
     return 1;
   }
@@ -238,9 +241,10 @@ int ppma_detail::read_image(const char* file_name, std::int32_t* xsize, std::int
     report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_HEADER failed.\n";
     return 1;
   }
-  if (!size_accepted(*xsize, *ysize)) return 1;
+  std::uint64_t pixels = 0;
+  if (!size_accepted(*xsize, *ysize, &pixels)) return 1;
   sink.begin(*xsize, *ysize, *maxrgb);
-  return read_planes(file_in, file_name, std::uint64_t(*xsize) * std::uint64_t(*ysize), sink);
+  return read_planes(file_in, file_name, pixels, sink);
 }
 
 int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* maxrgb, int32_t** r,

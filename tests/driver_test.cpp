@@ -82,3 +82,39 @@ TEST_F(Driver, UsesNamesOfAnyLengthWhole) {
   EXPECT_EQ(run(name79 + " " + longer, "", &out), 0) << out;
   EXPECT_EQ(read_bytes(path(longer)).size(), 58u);
 }
+
+// travorn refuses, before reading or writing anything, to write over its
+// input under any name, and to write into the stream its reports go to.
+TEST_F(Driver, RefusesToWriteOverTheInputOrIntoTheReports) {
+  std::filesystem::create_hard_link(path("in.ppm"), path("hard.ppm"));
+  std::filesystem::create_symlink("in.ppm", path("soft.ppm"));
+  const std::string same = "  The output file is the input file.\n";
+  const std::string stdout_ = "  The output file is the standard output, where the reports go.\n";
+  const struct {
+    const char* args;
+    const std::string& reason;
+  } cases[] = {
+      {"in.ppm in.ppm", same},
+      {"in.ppm ./in.ppm", same},
+      {"in.ppm hard.ppm", same},
+      {"in.ppm soft.ppm", same},
+      {"soft.ppm in.ppm", same},
+      {"in.ppm log > log; s=$?; cat log; exit $s", stdout_},  // standard output is a file
+      {"in.ppm /dev/stdout | cat", stdout_},                  // standard output is a pipe
+  };
+  const Bytes input = read_bytes(path("in.ppm"));
+  for (const auto& c : cases) {
+    std::string out;
+    const int status = run(c.args, "", &out);
+    if (std::string(c.args).find('|') == std::string::npos) {
+      EXPECT_EQ(status, 1) << c.args;  // a pipe's status is the last command's
+    }
+    EXPECT_EQ(out, std::string(kBanner) + "\nTRAVORN - Fatal error!\n" + c.reason +
+                       "\nTRAVORN - Fatal error!\n  The conversion was not successful.\n")
+        << c.args;
+    EXPECT_EQ(read_bytes(path("in.ppm")), input) << c.args;
+  }
+  std::string out;
+  EXPECT_EQ(run("in.ppm /dev/null", "", &out), 0);  // devices other than the reports' are fine
+  EXPECT_EQ(out, std::string(kBanner) + kConverted);
+}

@@ -1,6 +1,7 @@
 #include <sstream>
 
 #include "app/travorn.hpp"
+#include "ppma/ppma.hpp"
 #include "support.hpp"
 
 namespace {
@@ -44,6 +45,15 @@ TEST_F(Travorn, ReportsEachFailureClass) {
             "\nPPMA_READ_HEADER - Fatal error.\n  Bad magic number = \"P6\".\n"
             "\nPPMA_READ - Fatal error!\n  PPMA_READ_HEADER failed.\n"
             "\nTRAVORN - Fatal error!\n  PPMA_READ failed.\n");
+  // A binary file's magic word is shown with its bytes escaped.
+  EXPECT_EQ(convert("\x89PNG\r\n\x1a\n", 1),
+            "\nPPMA_READ_HEADER - Fatal error.\n  Bad magic number = \"\\x89PNG\".\n"
+            "\nPPMA_READ - Fatal error!\n  PPMA_READ_HEADER failed.\n"
+            "\nTRAVORN - Fatal error!\n  PPMA_READ failed.\n");
+  EXPECT_EQ(convert("P3\x01\x7F\\x\n", 1),
+            "\nPPMA_READ_HEADER - Fatal error.\n  Bad magic number = \"P3\\x01\\x7F\\x\".\n"
+            "\nPPMA_READ - Fatal error!\n  PPMA_READ_HEADER failed.\n"
+            "\nTRAVORN - Fatal error!\n  PPMA_READ failed.\n");
   EXPECT_EQ(convert("P3\n3 2\n255\n1 2 3\n", 1),
             "\nPPMA_READ - Fatal error!\n  PPMA_READ_DATA failed.\n"
             "\nTRAVORN - Fatal error!\n  PPMA_READ failed.\n");
@@ -71,7 +81,19 @@ TEST_F(Travorn, RescalesByTheDeclaredMaximum) {
   for (const auto& c : cases) {
     convert("P3\n1 1\n" + std::to_string(c.maxrgb) + "\n" + c.samples + "\n", 0);
     EXPECT_EQ(pixels(), (Bytes{c.bgr[0], c.bgr[1], c.bgr[2], 0})) << c.maxrgb << ": " << c.samples;
+    // The library's helper gives the same bytes, R, G, B in plane order.
+    std::istringstream in(c.samples);
+    int32_t rgb[3] = {};
+    in >> rgb[0] >> rgb[1] >> rgb[2];
+    unsigned char bytes[4] = {9, 9, 9, 9};
+    ppma_scale_to_bytes(3, 1, c.maxrgb, rgb, bytes);
+    EXPECT_EQ(Bytes(bytes, bytes + 4), (Bytes{c.bgr[2], c.bgr[1], c.bgr[0], 9})) << c.maxrgb;
   }
+  unsigned char untouched = 9;
+  const int32_t sample = 5;
+  ppma_scale_to_bytes(0, 1, 255, &sample, &untouched);
+  ppma_scale_to_bytes(1, -1, 255, &sample, &untouched);
+  EXPECT_EQ(untouched, 9);
 }
 
 TEST_F(Travorn, ZeroSizesWriteTheHeadersAlone) {

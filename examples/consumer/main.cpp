@@ -1,5 +1,6 @@
 // consumer IN.ppm OUT.bmp: reads a PPMA file and writes it as a top-down
-// 24-bit BMP file (a negative height keeps the top row first).
+// 24-bit BMP file (a negative height keeps the top row first), with the
+// pixels travorn gives it for any maxval.
 #include <cstdint>
 #include <vector>
 
@@ -10,13 +11,18 @@ int main(int argc, char* argv[]) {
   if (argc != 3) return 2;
   int32_t xsize = 0, ysize = 0, maxrgb = 0;
   int32_t *r = nullptr, *g = nullptr, *b = nullptr;
-  int status = ppma_read(argv[1], &xsize, &ysize, &maxrgb, &r, &g, &b);
+  int status = ppma_read(argv[1], &xsize, &ysize, &maxrgb, &r, &g, &b);  // 0: read
   if (status == 0) {
-    std::vector<unsigned char> planes[3];
-    const int32_t* from[3] = {r, g, b};
-    for (int c = 0; c < 3; ++c) planes[c].assign(from[c], from[c] + int64_t(xsize) * ysize);
-    status = bmp_24_write(argv[2], uint32_t(xsize), -ysize, planes[0].data(), planes[1].data(),
-                          planes[2].data());
+    std::vector<unsigned char> bytes[3];
+    const int32_t* planes[3] = {r, g, b};
+    for (int c = 0; c < 3; ++c) {
+      bytes[c].resize(std::size_t(xsize) * std::size_t(ysize));
+      ppma_scale_to_bytes(xsize, ysize, maxrgb, planes[c], bytes[c].data());  // 0..maxrgb to 0..255
+    }
+    // bmp_ functions return true on failure.
+    const bool failed = bmp_24_write(argv[2], uint32_t(xsize), -ysize, bytes[0].data(),
+                                     bytes[1].data(), bytes[2].data());
+    status = failed ? 1 : 0;
   }
   delete[] r;  // the planes are the caller's, on every path
   delete[] g;

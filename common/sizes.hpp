@@ -1,0 +1,39 @@
+// Size arithmetic that cannot wrap, on any platform, and planes that are
+// refused rather than thrown for. Every size decision of the libraries and
+// the converter goes through these. Header-only and private to the project.
+#ifndef TRAVORN_COMMON_SIZES_HPP
+#define TRAVORN_COMMON_SIZES_HPP
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+
+#include "common/platform.hpp"
+
+namespace travorn_detail {
+
+// Stores a * b and returns true when the product is at most `limit`;
+// returns false otherwise. It divides before it multiplies, so no product
+// is ever formed beyond the limit.
+constexpr bool product_within(std::uint64_t a, std::uint64_t b, std::uint64_t limit,
+                              std::uint64_t* product) {
+  if (a != 0 && b > limit / a) return false;
+  *product = a * b;
+  return true;
+}
+
+// A new array of `count` elements, or null when it cannot be had: also when
+// its bytes would not fit in a size_t (a 32-bit host), where new[] would
+// throw instead.
+template <typename T>
+T* new_plane(std::uint64_t count) {
+  std::uint64_t bytes = 0;
+  if (!product_within(count, sizeof(T), SIZE_MAX, &bytes)) return nullptr;
+  T* plane = new (std::nothrow) T[static_cast<std::size_t>(count)];
+  if (plane != nullptr) advise_huge_pages(plane, static_cast<std::size_t>(bytes));
+  return plane;
+}
+
+}  // namespace travorn_detail
+
+#endif  // TRAVORN_COMMON_SIZES_HPP
