@@ -10,7 +10,7 @@
 #include "bmp/bmp_internal.hpp"
 #include "common/escaped.hpp"
 #include "common/output_file.hpp"
-#include "common/platform.hpp"
+#include "common/sizes.hpp"
 
 using bmp_detail::kInfoHeaderBytes;
 using bmp_detail::kMagicBM;
@@ -19,6 +19,7 @@ using bmp_detail::report;
 using bmp_detail::row_bytes_08;
 using bmp_detail::row_bytes_24;
 using bmp_detail::row_count;
+using travorn_detail::product_within;
 
 namespace {
 
@@ -39,8 +40,8 @@ bool write_file(const char* file_name, const char* fatal, std::uint16_t bitsperp
                 std::uint32_t xsize, std::int32_t ysize, std::uint64_t row_bytes,
                 std::uint32_t colorsused, WriteRows write_rows) {
   const std::uint32_t bitmapoffset = kPixelDataOffset + 4 * colorsused;
-  const std::uint64_t filesize = bitmapoffset + row_bytes * row_count(ysize);
-  if (filesize > std::numeric_limits<std::uint32_t>::max()) {
+  std::uint64_t pixel_bytes = 0;
+  if (!product_within(row_bytes, row_count(ysize), UINT32_MAX - bitmapoffset, &pixel_bytes)) {
     report(fatal) << "  The image is too large for a BMP file.\n";
     return true;
   }
@@ -49,8 +50,8 @@ bool write_file(const char* file_name, const char* fatal, std::uint16_t bitsperp
     report(fatal) << "  Could not open the output file.\n";
     return true;
   }
-  bmp_header1_write(out, bmp_detail::filetype_for_bm(), static_cast<std::uint32_t>(filesize), 0, 0,
-                    bitmapoffset);
+  bmp_header1_write(out, bmp_detail::filetype_for_bm(),
+                    static_cast<std::uint32_t>(bitmapoffset + pixel_bytes), 0, 0, bitmapoffset);
   bmp_header2_write(out, kInfoHeaderBytes, xsize, ysize, 1, bitsperpixel, 0, 0, 0, 0, colorsused,
                     0);
   write_rows(out);
@@ -73,190 +74,184 @@ std::int64_t regular_file_size(const char* file_name) {
   return ec ? -1 : static_cast<std::int64_t>(size);
 }
 
-// Reads and drops up to `count` bytes; returns how many were there.
+// Reads and drops up to `count` bytes; returns how many were there. In
+// pieces that a 32-bit std::streamsize holds.
 std::uint64_t skip_bytes(std::istream& in, std::uint64_t count) {
-  in.ignore(static_cast<std::streamsize>(count));
-  return static_cast<std::uint64_t>(in.gcount());
+  constexpr std::uint64_t kPiece = std::uint64_t{1} << 30;
+  std::uint64_t skipped = 0;
+  while (skipped < count) {
+    in.ignore(static_cast<std::streamsize>(std::min(kPiece, count - skipped)));
+    const auto got = static_cast<std::uint64_t>(in.gcount());
+    skipped += got;
+    if (got == 0) break;
+  }
+  return skipped;
 }
 
-// Bytes the pixel rows need before the last row's padding, which may be missing.
-std::uint64_t pixel_bytes_needed(std::uint16_t bitsperpixel, std::uint32_t width,
-                                 std::uint32_t rows) {
-  if (rows == 0 || width == 0) return 0;
-  if (bitsperpixel == 24) return row_bytes_24(width) * rows - (row_bytes_24(width) - 3ull * width);
-  return row_bytes_08(width) * rows - (row_bytes_08(width) - width);
-}
+// What the two headers of a file say, and where the reading stands.
+struct Layout {
+  std::uint16_t filetype = 0, reserved1 = 0, reserved2 = 0, planes = 0, bitsperpixel = 0;
+  std::uint32_t filesize = 0, bitmapoffset = 0, size = 0, width = 0, compression = 0,
+                sizeofbitmap = 0, horzresolution = 0, vertresolution = 0, colorsused = 0,
+                colorsimportant = 0;
+  std::int32_t height = 0;
+  bool sized = false;                         // WIDTH and HEIGHT have been read
+  std::int64_t file_size = -1;                // -1 when the input's length cannot be known
+  std::uint64_t position = kPixelDataOffset;  // bytes consumed
 
-// A new plane of `bytes` bytes, or null when the memory cannot be had.
-unsigned char* new_plane(std::uint64_t bytes) {
-  auto* plane = new (std::nothrow) unsigned char[bytes];
-  if (plane != nullptr) travorn_detail::advise_huge_pages(plane, bytes);
-  return plane;
-}
-
-struct PlaneSet {  // three distinct planes until handed over
-  std::unique_ptr<unsigned char[]> r, g, b;
+  std::int64_t bytes_left() const {
+    return file_size < 0 ? -1 : std::max<std::int64_t>(0, file_size - std::int64_t(position));
+  }
 };
 
-// The reader and the description of a file share one walk through the file.
-// `describe` selects the description: a banner, the headers and the palette
-// printed, no magic-number check, and the planes dropped at the end.
-bool walk_file(const char* file_name, bool describe, std::uint32_t* xsize, std::int32_t* ysize,
-               unsigned char** r_out, unsigned char** g_out, unsigned char** b_out) {
-  const char* const fatal =
-      describe ? "BMP_PRINT_TEST: Fatal error!\n" : "BMP_READ: Fatal error!\n";
-  std::ifstream in(file_name, std::ios::in | std::ios::binary);
-  if (!in) {
-    report(describe ? "BMP_PRINT_TEST - Fatal error!\n" : "BMP_READ - Fatal error!\n")
-        << "  Could not open the input file.\n";
-    return true;
-  }
-  const std::int64_t file_size = regular_file_size(file_name);
-  if (describe) {
-    report("BMP_PRINT_TEST:\n") << "  Contents of BMP file \"" << file_name << "\"\n";
-  }
+void report_bad_magic(std::uint16_t filetype) {
+  std::cout << "\n"
+            << "BMP_READ: Fatal error!\n"
+            << "  The file's internal magic number is not \"BM\".\n"
+            << "  with the numeric value " << kMagicBM << "\n"
+            << "\n"
+            << "  Instead, it is \"";
+  const unsigned char magic[2] = {static_cast<unsigned char>(filetype >> 8),
+                                  static_cast<unsigned char>(filetype & 0xFFu)};
+  travorn_detail::print_escaped(std::cout, magic, 2);
+  std::cout << "\".\n"
+            << "  with the numeric value " << filetype << "\n"
+            << "\n"
+            << "  (Perhaps you need to reverse the byte swapping option!)\n";
+}
 
-  std::uint16_t filetype = 0, reserved1 = 0, reserved2 = 0;
-  std::uint32_t filesize = 0, bitmapoffset = 0;
-  if (bmp_header1_read(in, &filetype, &filesize, &reserved1, &reserved2, &bitmapoffset)) {
+// Reads both headers into *h and skips what a longer bitmap header adds.
+// The description prints each header as it is read; the reader checks the
+// magic number instead. True on failure, after the report.
+bool read_headers(std::istream& in, const char* fatal, bool print, Layout* h) {
+  if (bmp_header1_read(in, &h->filetype, &h->filesize, &h->reserved1, &h->reserved2,
+                       &h->bitmapoffset)) {
     report(fatal) << "  BMP_HEADER1_READ failed.\n";
     return true;
   }
-  if (describe) {
-    bmp_header1_print(filetype, filesize, reserved1, reserved2, bitmapoffset);
-  } else if (filetype != kMagicBM) {
-    std::cout << "\n"
-              << "BMP_READ: Fatal error!\n"
-              << "  The file's internal magic number is not \"BM\".\n"
-              << "  with the numeric value " << kMagicBM << "\n"
-              << "\n"
-              << "  Instead, it is \"";
-    const unsigned char magic[2] = {static_cast<unsigned char>(filetype >> 8),
-                                    static_cast<unsigned char>(filetype & 0xFFu)};
-    travorn_detail::print_escaped(std::cout, magic, 2);
-    std::cout << "\".\n"
-              << "  with the numeric value " << filetype << "\n"
-              << "\n"
-              << "  (Perhaps you need to reverse the byte swapping option!)\n";
+  if (print)
+    bmp_header1_print(h->filetype, h->filesize, h->reserved1, h->reserved2, h->bitmapoffset);
+  if (!print && h->filetype != kMagicBM) {
+    report_bad_magic(h->filetype);
     return true;
   }
-
-  std::uint32_t size = 0, width = 0, compression = 0, sizeofbitmap = 0, horzresolution = 0,
-                vertresolution = 0, colorsused = 0, colorsimportant = 0;
-  std::int32_t height = 0;
-  std::uint16_t planes = 0, bitsperpixel = 0;
-  std::uint32_t* const width_to = describe ? &width : xsize;
-  std::int32_t* const height_to = describe ? &height : ysize;
-  if (bmp_header2_read(in, &size, width_to, height_to, &planes, &bitsperpixel, &compression,
-                       &sizeofbitmap, &horzresolution, &vertresolution, &colorsused,
-                       &colorsimportant)) {
+  if (bmp_header2_read(in, &h->size, &h->width, &h->height, &h->planes, &h->bitsperpixel,
+                       &h->compression, &h->sizeofbitmap, &h->horzresolution, &h->vertresolution,
+                       &h->colorsused, &h->colorsimportant)) {
     report(fatal) << "  BMP_HEADER2_READ failed.\n";
     return true;
   }
-  width = *width_to;
-  height = *height_to;
-  if (describe) {
-    bmp_header2_print(size, width, height, planes, bitsperpixel, compression, sizeofbitmap,
-                      horzresolution, vertresolution, colorsused, colorsimportant);
+  h->sized = true;
+  if (print) {
+    bmp_header2_print(h->size, h->width, h->height, h->planes, h->bitsperpixel, h->compression,
+                      h->sizeofbitmap, h->horzresolution, h->vertresolution, h->colorsused,
+                      h->colorsimportant);
   }
-  if (compression != 0) {
-    report(fatal) << "  Unsupported value of COMPRESSION = " << compression << "\n";
+  if (h->compression != 0) {
+    report(fatal) << "  Unsupported value of COMPRESSION = " << h->compression << "\n";
     return true;
   }
+  if (h->size > kInfoHeaderBytes) h->position += skip_bytes(in, h->size - kInfoHeaderBytes);
+  return false;
+}
 
-  // Bytes consumed so far; the layout's stretches are skipped by reading.
-  std::uint64_t position = kPixelDataOffset;
-  if (size > kInfoHeaderBytes) position += skip_bytes(in, size - kInfoHeaderBytes);
-  const auto bytes_left = [&]() -> std::int64_t {
-    return file_size < 0 ? -1 : std::max<std::int64_t>(0, file_size - std::int64_t(position));
-  };
-
-  if (describe) {
-    const std::uint64_t palette_bytes = 4ull * colorsused;
-    if (colorsused > kTrustedPaletteEntries &&
-        (bytes_left() < 0 || std::uint64_t(bytes_left()) < palette_bytes)) {
-      report(fatal) << "  COLORSUSED = " << colorsused << " is more than the file holds.\n";
-      return true;
-    }
-    std::unique_ptr<unsigned char[]> palette(new (std::nothrow) unsigned char[palette_bytes + 1]);
-    if (!palette) {
-      report(fatal) << "  Not enough memory for the palette.\n";
-      return true;
-    }
-    unsigned char* const pr = palette.get();
-    unsigned char* const pg = pr + colorsused;
-    unsigned char* const pb = pg + colorsused;
-    unsigned char* const pa = pb + colorsused;
-    if (bmp_palette_read(in, colorsused, pr, pg, pb, pa)) {
+// Reads and drops the palette in pieces, so that COLORSUSED costs no memory.
+bool skip_palette(std::istream& in, const char* fatal, Layout* h) {
+  unsigned char piece[4][kPalettePiece];
+  for (std::uint32_t first = 0; first < h->colorsused; first += kPalettePiece) {
+    const std::uint32_t count = std::min(kPalettePiece, h->colorsused - first);
+    if (bmp_detail::palette_read_from(in, first, count, piece[0], piece[1], piece[2], piece[3])) {
       report(fatal) << "  BMP_PALETTE_READ failed.\n";
       return true;
     }
-    bmp_palette_print(colorsused, pr, pg, pb, pa);
-  } else {
-    unsigned char piece[4][kPalettePiece];
-    for (std::uint32_t first = 0; first < colorsused; first += kPalettePiece) {
-      const std::uint32_t count = std::min(kPalettePiece, colorsused - first);
-      if (bmp_detail::palette_read_from(in, first, count, piece[0], piece[1], piece[2], piece[3])) {
-        report(fatal) << "  BMP_PALETTE_READ failed.\n";
-        return true;
-      }
-    }
   }
-  position += 4ull * colorsused;
-  if (bitmapoffset > position) position += skip_bytes(in, bitmapoffset - position);
+  h->position += 4ull * h->colorsused;
+  return false;
+}
 
-  const std::uint32_t rows = row_count(height);
-  const std::uint64_t plane_bytes = std::uint64_t(width) * rows;
-  const auto unrecognized_depth = [&] {
-    report(fatal) << "  Unrecognized value of BITSPERPIXEL = " << bitsperpixel << "\n";
-    return true;
-  };
-  if (plane_bytes > kTrustedPlaneBytes) {  // planes that only a long enough file may claim
-    if (bitsperpixel != 8 && bitsperpixel != 24) return unrecognized_depth();
-    if (bytes_left() < 0 ||
-        std::uint64_t(bytes_left()) < pixel_bytes_needed(bitsperpixel, width, rows)) {
-      report(fatal) << "  The image of WIDTH = " << width << " and HEIGHT = " << height
-                    << " is larger than the file.\n";
-      return true;
-    }
-  }
-  PlaneSet plane;
-  plane.r.reset(new_plane(plane_bytes));
-  plane.g.reset(new_plane(plane_bytes));
-  plane.b.reset(new_plane(plane_bytes));
-  if (!plane.r || !plane.g || !plane.b) {
-    report(fatal) << "  Not enough memory for the image planes.\n";
+// Reads the palette whole and prints it; beyond the trusted number of
+// entries, only a file that holds them may claim them.
+bool print_palette(std::istream& in, const char* fatal, Layout* h) {
+  const std::uint64_t entries = h->colorsused;
+  if (entries > kTrustedPaletteEntries &&
+      (h->bytes_left() < 0 || std::uint64_t(h->bytes_left()) < 4 * entries)) {
+    report(fatal) << "  COLORSUSED = " << entries << " is more than the file holds.\n";
     return true;
   }
-  unsigned char* const pr = plane.r.get();
-  unsigned char* const pg = plane.g.get();
-  unsigned char* const pb = plane.b.get();
-  if (!describe) {  // the caller owns the planes from here on, on every path
-    *r_out = plane.r.release();
-    *g_out = plane.g.release();
-    *b_out = plane.b.release();
+  std::unique_ptr<unsigned char[]> palette(
+      travorn_detail::new_plane<unsigned char>(4 * entries + 1));
+  if (!palette) {
+    report(fatal) << "  Not enough memory for the palette.\n";
+    return true;
   }
+  unsigned char* const r = palette.get();
+  if (bmp_palette_read(in, h->colorsused, r, r + entries, r + 2 * entries, r + 3 * entries)) {
+    report(fatal) << "  BMP_PALETTE_READ failed.\n";
+    return true;
+  }
+  bmp_palette_print(h->colorsused, r, r + entries, r + 2 * entries, r + 3 * entries);
+  h->position += 4 * entries;
+  return false;
+}
 
-  if (bitsperpixel == 8) {
-    if (bmp_08_data_read(in, width, height, pr)) {
-      report(fatal) << "  BMP_08_DATA_READ failed.\n";
-      return true;
-    }
-    if (!describe) {
-      delete[] * g_out;
-      delete[] * b_out;
-      *g_out = pr;
-      *b_out = pr;
-    }
-  } else if (bitsperpixel == 24) {
-    if (bmp_24_data_read(in, width, height, pr, pg, pb)) {
-      report(fatal) << "  BMP_24_DATA_READ failed.\n";
-      return true;
-    }
-  } else {
-    return unrecognized_depth();  // the three planes stay with the caller
+bool report_depth(const char* fatal, const Layout& h) {
+  report(fatal) << "  Unrecognized value of BITSPERPIXEL = " << h.bitsperpixel << "\n";
+  return true;
+}
+
+bool known_depth(const Layout& h) { return h.bitsperpixel == 8 || h.bitsperpixel == 24; }
+
+// Skips to BITMAPOFFSET, then checks that planes can be made for the rows:
+// a height that has a magnitude and, beyond the trusted size, a known depth
+// and a regular file that holds the rows. Stores the bytes of a plane. True
+// on failure, after the report.
+bool check_rows(std::istream& in, const char* fatal, Layout* h, std::uint64_t* plane_bytes) {
+  if (h->bitmapoffset > h->position) h->position += skip_bytes(in, h->bitmapoffset - h->position);
+  if (h->height == INT32_MIN) {
+    report(fatal) << "  Unsupported value of HEIGHT = " << h->height << "\n";
+    return true;
+  }
+  const std::uint32_t rows = row_count(h->height);
+  *plane_bytes = std::uint64_t{h->width} * rows;  // both below 2^32: no wrap
+  if (*plane_bytes <= kTrustedPlaneBytes) return false;
+  if (!known_depth(*h)) return report_depth(fatal, *h);
+  const std::uint64_t row = h->bitsperpixel == 24 ? row_bytes_24(h->width) : row_bytes_08(h->width);
+  const std::uint64_t last_padding = row - std::uint64_t{h->bitsperpixel / 8u} * h->width;
+  // The rows but the last one's padding, which may be missing, must be in the file.
+  std::uint64_t needed = 0;
+  if (h->bytes_left() < 0 ||
+      !product_within(row, rows, std::uint64_t(h->bytes_left()) + last_padding, &needed)) {
+    report(fatal) << "  The image of WIDTH = " << h->width << " and HEIGHT = " << h->height
+                  << " is larger than the file.\n";
+    return true;
   }
   return false;
+}
+
+// Reads the rows into the planes (one plane at 8 bits). True on failure.
+bool read_rows(std::istream& in, const char* fatal, const Layout& h, unsigned char* r,
+               unsigned char* g, unsigned char* b) {
+  if (h.bitsperpixel == 8 ? bmp_08_data_read(in, h.width, h.height, r)
+                          : bmp_24_data_read(in, h.width, h.height, r, g, b)) {
+    report(fatal) << (h.bitsperpixel == 8 ? "  BMP_08_DATA_READ failed.\n"
+                                          : "  BMP_24_DATA_READ failed.\n");
+    return true;
+  }
+  return false;
+}
+
+// `count` planes of `bytes` bytes each. False, after the report, when the
+// memory cannot be had.
+bool make_planes(const char* fatal, int count, std::uint64_t bytes,
+                 std::unique_ptr<unsigned char[]> plane[3]) {
+  for (int c = 0; c < count; ++c) {
+    plane[c].reset(travorn_detail::new_plane<unsigned char>(bytes));
+    if (!plane[c]) {
+      report(fatal) << "  Not enough memory for the image planes.\n";
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -285,9 +280,57 @@ bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
 
 bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned char** r,
               unsigned char** g, unsigned char** b) {
-  return walk_file(file_name, false, xsize, ysize, r, g, b);
+  const char* const fatal = "BMP_READ: Fatal error!\n";
+  std::ifstream in(file_name, std::ios::in | std::ios::binary);
+  if (!in) {
+    report("BMP_READ - Fatal error!\n") << "  Could not open the input file.\n";
+    return true;
+  }
+  Layout h;
+  h.file_size = regular_file_size(file_name);
+  const bool headers_failed = read_headers(in, fatal, false, &h);
+  if (h.sized) {
+    *xsize = h.width;
+    *ysize = h.height;
+  }
+  std::uint64_t bytes = 0;
+  if (headers_failed || skip_palette(in, fatal, &h) || check_rows(in, fatal, &h, &bytes)) {
+    return true;
+  }
+  // One plane at 8 bits; the caller owns the planes from here on, on every path.
+  std::unique_ptr<unsigned char[]> plane[3];
+  if (!make_planes(fatal, h.bitsperpixel == 8 ? 1 : 3, bytes, plane)) return true;
+  *r = plane[0].release();
+  *g = h.bitsperpixel == 8 ? *r : plane[1].release();
+  *b = h.bitsperpixel == 8 ? *r : plane[2].release();
+  if (!known_depth(h)) return report_depth(fatal, h);
+  if (read_rows(in, fatal, h, *r, *g, *b)) {
+    if (h.bitsperpixel == 8) {  // a failed 8-bit read leaves the caller three planes
+      *g = travorn_detail::new_plane<unsigned char>(bytes);
+      *b = travorn_detail::new_plane<unsigned char>(bytes);
+    }
+    return true;
+  }
+  return false;
 }
 
 bool bmp_print_test(const char* file_name) {
-  return walk_file(file_name, true, nullptr, nullptr, nullptr, nullptr, nullptr);
+  const char* const fatal = "BMP_PRINT_TEST: Fatal error!\n";
+  std::ifstream in(file_name, std::ios::in | std::ios::binary);
+  if (!in) {
+    report("BMP_PRINT_TEST - Fatal error!\n") << "  Could not open the input file.\n";
+    return true;
+  }
+  Layout h;
+  h.file_size = regular_file_size(file_name);
+  report("BMP_PRINT_TEST:\n") << "  Contents of BMP file \"" << file_name << "\"\n";
+  std::uint64_t bytes = 0;
+  std::unique_ptr<unsigned char[]> plane[3];
+  if (read_headers(in, fatal, true, &h) || print_palette(in, fatal, &h) ||
+      check_rows(in, fatal, &h, &bytes)) {
+    return true;
+  }
+  if (!known_depth(h)) return report_depth(fatal, h);
+  return !make_planes(fatal, h.bitsperpixel == 8 ? 1 : 3, bytes, plane) ||
+         read_rows(in, fatal, h, plane[0].get(), plane[1].get(), plane[2].get());
 }

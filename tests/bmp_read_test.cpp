@@ -215,8 +215,8 @@ TEST_F(BmpRead, HugeClaimsInSmallFilesAllocateNothing) {
        "  The image of WIDTH = 65536 and HEIGHT = 65536 is larger than the file.\n"},
       {4294967295u, -2147483647, 8, 0,
        "  The image of WIDTH = 4294967295 and HEIGHT = -2147483647 is larger than the file.\n"},
-      {2, INT32_MIN, 24, 0,
-       "  The image of WIDTH = 2 and HEIGHT = -2147483648 is larger than the file.\n"},
+      {2, INT32_MIN, 24, 0, "  Unsupported value of HEIGHT = -2147483648\n"},
+      {0, INT32_MIN, 24, 0, "  Unsupported value of HEIGHT = -2147483648\n"},
       {65536, 65536, 16, 0, "  Unrecognized value of BITSPERPIXEL = 16\n"},
       {2, 2, 24, 4294967295u, ""},
   };
