@@ -12,6 +12,6 @@ void ppma_scale_to_bytes(int32_t xsize, int32_t ysize, int32_t maxrgb, const int
   for (std::uint64_t k = 0; k < count; ++k) {
     // Clamped to 0..maxrgb, then rounded with halves up, in 64 bits.
     const std::int64_t v = std::clamp<std::int64_t>(plane[k], 0, std::max<std::int64_t>(top, 0));
-    bytes[k] = top < 1 ? 0 : static_cast<unsigned char>((v * 510 + top) / (2 * top));
+    bytes[k] = static_cast<unsigned char>(top < 1 ? 0 : (v * 510 + top) / (2 * top));
   }
 }
