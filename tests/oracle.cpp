@@ -1,5 +1,6 @@
 #include "oracle.hpp"
 
+#include <charconv>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -9,33 +10,20 @@
 namespace {
 // A sample token: an optional sign, then decimal digits, within 32 bits.
 bool parse_sample(const std::string& token, int32_t* value) {
-  std::size_t i = token[0] == '+' || token[0] == '-' ? 1 : 0;
-  if (i == token.size()) return false;
-  long long v = 0;
-  for (; i < token.size(); ++i) {
-    if (token[i] < '0' || token[i] > '9') return false;
-    v = v * 10 + (token[i] - '0');
-    if (v > 2147483648LL) return false;
-  }
-  if (token[0] == '-') v = -v;
-  if (v > 2147483647LL) return false;
-  *value = static_cast<int32_t>(v);
-  return true;
+  const char* const end = token.data() + token.size();
+  const char* first = token.data() + (token.size() > 1 && token[0] == '+' && token[1] != '-');
+  const auto parsed = std::from_chars(first, end, *value);
+  return parsed.ec == std::errc() && parsed.ptr == end;
 }
 
-void put_u16(std::string* out, uint32_t v) {
-  out->push_back(static_cast<char>(v & 0xFF));
-  out->push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-
-void put_u32(std::string* out, uint32_t v) {
-  put_u16(out, v & 0xFFFF);
-  put_u16(out, v >> 16);
+// `value` as `bytes` bytes, least significant first.
+void put(std::string* out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 }  // namespace
 
 bool oracle_read(const std::string& file_name, OracleImage* image) {
-  std::ifstream in(file_name);
+  std::ifstream in(file_name, std::ios::binary);
   std::ostringstream quiet;
   std::streambuf* const console = std::cout.rdbuf(quiet.rdbuf());
   const int header = ppma_read_header(in, &image->xsize, &image->ysize, &image->maxrgb);
@@ -58,13 +46,10 @@ std::string oracle_bmp(const OracleImage& image) {
   const uint32_t padding = x == 0 ? 0 : (4 - (3 * x) % 4) % 4;
   const uint32_t row = x == 0 ? 0 : 3 * x + padding;
   std::string out = "BM";
-  put_u32(&out, 54 + row * y);
-  put_u32(&out, 0);
-  put_u32(&out, 54);
-  for (const uint32_t v : {40u, x, y}) put_u32(&out, v);
-  put_u16(&out, 1);
-  put_u16(&out, 24);
-  for (int i = 0; i < 6; ++i) put_u32(&out, 0);
+  for (const uint32_t v : {54 + row * y, 0u, 54u, 40u, x, y}) put(&out, v, 4);
+  put(&out, 1, 2);
+  put(&out, 24, 2);
+  for (int i = 0; i < 6; ++i) put(&out, 0, 4);
   const long long m = image.maxrgb;
   auto byte = [m](int32_t v) {
     if (m < 1) return char(0);

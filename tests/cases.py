@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+# Runs one case file of tests/cases: writes its input files into a fresh
+# folder, runs its command there through the shell, and compares the exit
+# status, the whole standard output and the files written with the case's.
+#
+# A case file is a list of directives, lines that begin with "@@ ", each
+# followed by its block of content lines (a block ends with a newline unless
+# the directive says noeol):
+#
+#   @@ requires posix|pillow|corpus   skipped (exit 77) where that is missing
+#   @@ in NAME [hex] [noeol]          an input file (hex: bytes as hex pairs)
+#   @@ append NAME COUNT TEXT         TEXT (a Python string literal) COUNT times more
+#   @@ stdin [noeol]                  what the command reads on standard input
+#   @@ run COMMAND                    a shell command; $TRAVORN, $PROBE, $CONSUMER run the
+#                                     programs named on the command line, $PYTHON this one
+#   @@ status N                       its exit status (0 by default)
+#   @@ stdout                         its whole standard output; time stamps read
+#                                     STAMP, the build line "Compiled on DATE at TIME."
+#   @@ out NAME [hex] [noeol]         a file it must have written, whole
+#   @@ absent NAME                    a file it must not have left
+#   @@ pixels NAME                    the picture in NAME as Pillow decodes it: mode,
+#                                     width, height, then one line of samples a row
+#   @@ corpus                         probe bmp_read and bmp_print_test on every file of
+#                                     the shared BMP corpus; good files that read match Pillow
+#
+# Usage: cases.py NAME=PROGRAM... [--emulator CMD] [--windows] CASE
+import argparse, ast, datetime, importlib.util, os, re, shlex, shutil, subprocess, sys, tempfile
+
+CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "corpus",
+                      "bmpsuite")
+
+
+def parse(path):
+    case, block = [], None
+    for line in open(path, encoding="utf-8"):
+        if line.startswith("@@ "):
+            block = []
+            case.append((line[3:].split(), block))
+        elif block is not None:
+            block.append(line)
+    return case
+
+
+def content(words, block):
+    text = "".join(block)
+    if "noeol" in words:
+        text = text[:-1]
+    return bytes.fromhex(text) if "hex" in words else text.encode("latin-1")
+
+
+def skip(why):
+    print("skipped:", why)
+    sys.exit(77)
+
+
+def pixels(path):
+    from PIL import Image
+    with Image.open(path) as image:
+        if image.mode not in ("L", "P", "RGB"):
+            image = image.convert("RGB")
+        width, height = image.size
+        data = list(image.getdata())
+    samples = [" ".join(map(str, p)) if isinstance(p, tuple) else str(p) for p in data]
+    return "%s %d %d\n" % (image.mode, width, height) + "".join(
+        " ".join(samples[row * width:(row + 1) * width]) + "\n" for row in range(height))
+
+
+def run(command, env, cwd, stdin):
+    """Exit status and standard output of one shell command."""
+    child = subprocess.run(["sh", "-c", command], cwd=cwd, env=env, input=stdin,
+                           stdout=subprocess.PIPE, check=False)
+    return child.returncode, child.stdout.decode("latin-1")
+
+
+def masked(text, args):
+    # The driver's stamps use the 12-hour clock; the case runs at 3 PM local time.
+    stamp = r"\d\d [A-Z][a-z]+ \d{4} (0[1-9]|1[0-2]):\d\d:\d\d [AP]M" if args.windows else \
+        r"\d\d [A-Z][a-z]+ \d{4} 03:\d\d:\d\d PM"
+    text = text.replace("\r\n", "\n") if args.windows else text
+    text = re.sub(r"(?m)^" + stamp + "$", "STAMP", text)
+    return re.sub(r"Compiled on [A-Z][a-z][a-z] [ 123]\d \d{4} at \d\d:\d\d:\d\d\.",
+                  "Compiled on DATE at TIME.", text)
+
+
+def corpus(env, work):
+    if not os.path.isdir(CORPUS):
+        skip("no BMP corpus at " + CORPUS)
+    decoded = 0
+    for folder, _, files in sorted(os.walk(CORPUS)):
+        for name in sorted(f for f in files if f.endswith(".bmp")):
+            path = os.path.join(folder, name)
+            status, out = run("$PROBE bmp_read %s" % shlex.quote(path), env, work, b"")
+            printed, _ = run("$PROBE bmp_print_test %s" % shlex.quote(path), env, work, b"")
+            assert status == 0 and printed == 0, "probe crashed on " + path
+            if not out.endswith("\n") or "= 0\n" not in out or os.path.basename(folder) != "g":
+                continue
+            size = re.search(r"size: (\d+) (-?\d+)", out)
+            w, h = int(size.group(1)), int(size.group(2))
+            planes = [[int(v) for v in re.split(r"[ |]+", line.split(":", 1)[1].strip())]
+                      for line in out.splitlines() if re.match(r"[RGB]: \d", line)]
+            rows = []
+            for row in range(abs(h)):  # Pillow's top row first; one plane: palette indices
+                first = (row if h < 0 else abs(h) - 1 - row) * w
+                rows.append(" ".join(str(p[first + j]) for j in range(w) for p in planes))
+            decoded_rows = pixels(path).split("\n")[1:-1]
+            assert rows == decoded_rows, "Pillow sees other pixels in " + path
+            decoded += 1
+    assert decoded >= 10, "only %d corpus files decoded" % decoded
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("programs", nargs="+")
+    parser.add_argument("--emulator", default="")
+    parser.add_argument("--windows", action="store_true")
+    args = parser.parse_args()
+    path = args.programs.pop()
+    case = parse(path)
+    for words, _ in case:
+        if words[0] == "requires":
+            if "posix" in words and args.windows:
+                skip("needs a POSIX platform")
+            if "pillow" in words and not importlib.util.find_spec("PIL"):
+                skip("needs Pillow")
+    local = (15 - datetime.datetime.utcnow().hour) % 24
+    env = dict(os.environ, TZ="TRV%+d" % -(local if local <= 12 else local - 24), PYTHON=sys.executable)
+    for program in args.programs:
+        name, exe = program.split("=", 1)
+        env[name] = (args.emulator + " " + shlex.quote(exe)).strip()
+    work = tempfile.mkdtemp(prefix="travorn-case-")
+    try:
+        check(case, args, env, work)
+    finally:
+        shutil.rmtree(work)
+    print("passed:", os.path.basename(path))
+
+
+def check(case, args, env, work):
+    stdin, status = b"", 0
+    for words, block in case:
+        what = words[0]
+        if what == "in":
+            with open(os.path.join(work, words[1]), "wb") as f:
+                f.write(content(words, block))
+        elif what == "append":
+            with open(os.path.join(work, words[1]), "ab") as f:
+                f.write(ast.literal_eval(" ".join(words[3:])).encode("latin-1") * int(words[2]))
+        elif what == "stdin":
+            stdin = content(words, block)
+        elif what == "status":
+            status = int(words[1])
+        elif what == "corpus":
+            corpus(env, work)
+        elif what == "run":
+            got, out = run(" ".join(words[1:]), env, work, stdin)
+            assert got == status, "status %d, expected %d\n%s" % (got, status, out)
+        elif what == "stdout":
+            expected = "".join(block)
+            assert masked(out, args) == expected, "standard output differs:\n" + out
+        elif what == "out":
+            got = open(os.path.join(work, words[1]), "rb").read()
+            assert got == content(words, block), "%s differs: %s" % (words[1], got.hex(" "))
+        elif what == "absent":
+            assert not os.path.exists(os.path.join(work, words[1])), words[1] + " was left"
+        elif what == "pixels":
+            got = pixels(os.path.join(work, words[1]))
+            assert got == "".join(block), "Pillow sees other pixels:\n" + got
+
+
+if __name__ == "__main__":
+    try:
+        main()
+    except AssertionError as failure:
+        print("FAILED:", failure)
+        sys.exit(1)
