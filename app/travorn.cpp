@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -148,7 +149,7 @@ class BytePlanes final : public ppma_detail::SampleSink {
     for (auto& plane : plane_) {
       std::unique_ptr<unsigned char[]> bigger(travorn_detail::new_plane<unsigned char>(pixels));
       if (!bigger) return false;
-      std::copy(plane.get(), plane.get() + keep, bigger.get());
+      if (keep > 0) std::memcpy(bigger.get(), plane.get(), static_cast<std::size_t>(keep));
       plane = std::move(bigger);
     }
     room_ = pixels;

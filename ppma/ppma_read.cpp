@@ -2,6 +2,7 @@
 // make room for the planes, read the samples.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -80,7 +81,8 @@ class IntegerPlanes final : public SampleSink {
     for (int c = 0; c < 3; ++c) {
       std::unique_ptr<std::int32_t[]> bigger(travorn_detail::new_plane<std::int32_t>(pixels));
       if (!bigger) return false;
-      std::copy(plane_[c], plane_[c] + keep, bigger.get());
+      if (keep > 0)
+        std::memcpy(bigger.get(), plane_[c], static_cast<std::size_t>(keep) * sizeof(std::int32_t));
       owned_[c] = std::move(bigger);
       plane_[c] = owned_[c].get();
     }

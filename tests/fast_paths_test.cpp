@@ -120,15 +120,12 @@ TEST_F(FastPaths, ValidPicturesOfEveryKind) {
       {5, 3, 0, true, "maxrgb 0: every byte 0"},
   };
   for (const auto& c : cases) expect_same(picture(c.w, c.h, c.maxrgb, 7, c.odd), c.what);
-}
-
-// Chunks are 64 KiB: a comment of every length from 0 to 11 moves the
-// samples so that the chunks' ends cut tokens of one to eleven characters
-// at every place, and fall on white space too.
-TEST_F(FastPaths, TokensCutAtEveryPlaceByTheChunksEnds) {
+  // Chunks are 64 KiB: a comment of every length from 0 to 11 moves the
+  // samples so that the chunks' ends cut tokens of one to eleven characters
+  // at every place, and fall on white space too.
   for (int shift = 0; shift < 12; ++shift) {
     expect_same(picture(220, 110, 65535, 9, true, std::string(std::size_t(shift), 'x')),
-                "comment of " + std::to_string(shift));
+                "tokens cut by the chunks' ends, comment of " + std::to_string(shift));
   }
 }
 
