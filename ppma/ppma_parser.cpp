@@ -101,21 +101,20 @@ inline Kinds classify(const char* p) {
 // The value of the `length` (1 to 7) digits in the low bytes of `digits`,
 // each byte holding one digit's value, the first digit lowest: the digits
 // move to the top bytes, leading zeros fill the bottom ones, and pairs,
-// quadruples and octets are combined in turn.
+// quadruples and octets are combined in turn, each step one multiplication
+// that adds ten (a hundred, ten thousand) times a field to its neighbour.
 inline std::int32_t digits_value(std::uint64_t digits, int length) {
   std::uint64_t v = digits << (8 * (8 - length));
-  v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFu;
-  v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFu;
-  v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFu;
-  return static_cast<std::int32_t>(v);
+  v = ((v * (10u << 8 | 1u)) >> 8) & 0x00FF00FF00FF00FFu;
+  v = ((v * (100u << 16 | 1u)) >> 16) & 0x0000FFFF0000FFFFu;
+  return static_cast<std::int32_t>((v * (std::uint64_t{10000} << 32 | 1u)) >> 32);
 }
 
 // The same for one to four digits, in one step less.
 inline std::int32_t short_digits_value(std::uint32_t digits, int length) {
   std::uint32_t v = digits << (8 * (4 - length));
-  v = (v * 10 + (v >> 8)) & 0x00FF00FFu;
-  v = (v * 100 + (v >> 16)) & 0xFFFFu;
-  return static_cast<std::int32_t>(v);
+  v = ((v * (10u << 8 | 1u)) >> 8) & 0x00FF00FFu;
+  return static_cast<std::int32_t>((v * (100u << 16 | 1u)) >> 16);
 }
 
 // Takes the tokens of a block of nothing but digits and white space
