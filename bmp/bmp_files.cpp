@@ -104,6 +104,18 @@ struct Layout {
   }
 };
 
+// Opens `file_name` for reading and notes its size; false, after the
+// report under `header_line`, when it cannot be opened.
+bool open_input(const char* file_name, const char* header_line, std::ifstream* in, Layout* h) {
+  in->open(file_name, std::ios::in | std::ios::binary);
+  if (!*in) {
+    report(header_line) << "  Could not open the input file.\n";
+    return false;
+  }
+  h->file_size = regular_file_size(file_name);
+  return true;
+}
+
 void report_bad_magic(std::uint16_t filetype) {
   std::cout << "\n"
             << "BMP_READ: Fatal error!\n"
@@ -281,13 +293,9 @@ bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
 bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned char** r,
               unsigned char** g, unsigned char** b) {
   const char* const fatal = "BMP_READ: Fatal error!\n";
-  std::ifstream in(file_name, std::ios::in | std::ios::binary);
-  if (!in) {
-    report("BMP_READ - Fatal error!\n") << "  Could not open the input file.\n";
-    return true;
-  }
+  std::ifstream in;
   Layout h;
-  h.file_size = regular_file_size(file_name);
+  if (!open_input(file_name, "BMP_READ - Fatal error!\n", &in, &h)) return true;
   const bool headers_failed = read_headers(in, fatal, false, &h);
   if (h.sized) {
     *xsize = h.width;
@@ -316,13 +324,9 @@ bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned c
 
 bool bmp_print_test(const char* file_name) {
   const char* const fatal = "BMP_PRINT_TEST: Fatal error!\n";
-  std::ifstream in(file_name, std::ios::in | std::ios::binary);
-  if (!in) {
-    report("BMP_PRINT_TEST - Fatal error!\n") << "  Could not open the input file.\n";
-    return true;
-  }
+  std::ifstream in;
   Layout h;
-  h.file_size = regular_file_size(file_name);
+  if (!open_input(file_name, "BMP_PRINT_TEST - Fatal error!\n", &in, &h)) return true;
   report("BMP_PRINT_TEST:\n") << "  Contents of BMP file \"" << file_name << "\"\n";
   std::uint64_t bytes = 0;
   std::unique_ptr<unsigned char[]> plane[3];
