@@ -75,7 +75,8 @@ class FastPaths : public ::testing::Test {
 
   const std::filesystem::path dir_ =
       std::filesystem::temp_directory_path() /
-      ("travorn-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+      ("travorn-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+       "-" + std::to_string(std::random_device()()));
 };
 
 // The text of a P3 picture of w x h pixels whose samples, drawn with `seed`
