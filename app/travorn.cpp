@@ -5,11 +5,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <new>
 #include <type_traits>
 
 #if defined(__SSE2__)
@@ -133,24 +131,16 @@ class BytePlanes final : public ppma_detail::SampleSink {
     if (maxrgb_ == 255 || maxrgb_ < 1 || maxrgb_ > kTableMax || samples <= std::uint64_t(maxrgb_)) {
       return;
     }
-    std::unique_ptr<std::int32_t[]> values(new (std::nothrow)
-                                               std::int32_t[std::size_t(maxrgb_) + 1]);
-    table_.reset(new (std::nothrow) unsigned char[std::size_t(maxrgb_) + 1]);
-    if (!values || !table_) {
-      table_.reset();
-      return;
+    table_.reset(travorn_detail::new_plane<unsigned char>(std::uint64_t(maxrgb_) + 1));
+    for (std::int32_t v = 0; table_ && v <= maxrgb_; ++v) {
+      ppma_scale_to_bytes(1, 1, maxrgb_, &v, &table_[std::size_t(v)]);
     }
-    for (std::int32_t v = 0; v <= maxrgb_; ++v) values[std::size_t(v)] = v;
-    ppma_scale_to_bytes(maxrgb_ + 1, 1, maxrgb_, values.get(), table_.get());
   }
 
   bool make_room(std::uint64_t pixels, std::uint64_t keep) {
     if (room_ == 0) make_table();
     for (auto& plane : plane_) {
-      std::unique_ptr<unsigned char[]> bigger(travorn_detail::new_plane<unsigned char>(pixels));
-      if (!bigger) return false;
-      if (keep > 0) std::memcpy(bigger.get(), plane.get(), static_cast<std::size_t>(keep));
-      plane = std::move(bigger);
+      if (!travorn_detail::renew_plane(&plane, pixels, keep)) return false;
     }
     room_ = pixels;
     return true;

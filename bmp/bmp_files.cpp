@@ -1,15 +1,13 @@
 // Whole files: the two writers, the reader and the description of a file.
 // Each opens and closes its own stream and calls the format-level operations.
-#include <filesystem>
 #include <fstream>
-#include <limits>
 #include <memory>
 #include <new>
 
 #include "bmp/bmp.hpp"
 #include "bmp/bmp_internal.hpp"
 #include "common/escaped.hpp"
-#include "common/output_file.hpp"
+#include "common/files.hpp"
 #include "common/sizes.hpp"
 
 using bmp_detail::kInfoHeaderBytes;
@@ -55,23 +53,11 @@ bool write_file(const char* file_name, const char* fatal, std::uint16_t bitsperp
   bmp_header2_write(out, kInfoHeaderBytes, xsize, ysize, 1, bitsperpixel, 0, 0, 0, 0, colorsused,
                     0);
   write_rows(out);
-  out.flush();
-  const bool written = static_cast<bool>(out);
-  out.close();
-  if (!written || !out) {
-    travorn_detail::remove_unfinished(file_name);
+  if (!travorn_detail::close_output(out, file_name)) {
     report(fatal) << "  Error while writing the output file.\n";
     return true;
   }
   return false;
-}
-
-// Size of `file_name` when it is a regular file; -1 when its length cannot be known.
-std::int64_t regular_file_size(const char* file_name) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file_name, ec)) return -1;
-  const auto size = std::filesystem::file_size(file_name, ec);
-  return ec ? -1 : static_cast<std::int64_t>(size);
 }
 
 // Reads and drops up to `count` bytes; returns how many were there. In
@@ -112,7 +98,7 @@ bool open_input(const char* file_name, const char* header_line, std::ifstream* i
     report(header_line) << "  Could not open the input file.\n";
     return false;
   }
-  h->file_size = regular_file_size(file_name);
+  h->file_size = travorn_detail::regular_file_size(file_name);
   return true;
 }
 

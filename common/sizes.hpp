@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <new>
 
 #include "common/platform.hpp"
@@ -32,6 +34,18 @@ T* new_plane(std::uint64_t count) {
   T* plane = new (std::nothrow) T[static_cast<std::size_t>(count)];
   if (plane != nullptr) advise_huge_pages(plane, static_cast<std::size_t>(bytes));
   return plane;
+}
+
+// Replaces *plane with a new one of `count` elements that begins with the
+// first `keep` elements of the old one (room that grows as samples
+// arrive); false, with *plane unchanged, when the memory cannot be had.
+template <typename T>
+bool renew_plane(std::unique_ptr<T[]>* plane, std::uint64_t count, std::uint64_t keep) {
+  std::unique_ptr<T[]> bigger(new_plane<T>(count));
+  if (!bigger) return false;
+  if (keep > 0) std::memcpy(bigger.get(), plane->get(), static_cast<std::size_t>(keep) * sizeof(T));
+  *plane = std::move(bigger);
+  return true;
 }
 
 }  // namespace travorn_detail

@@ -27,15 +27,7 @@ constexpr std::size_t kBlockBytes = 64;  // bytes classified at once
 // NUL bytes after the chunk: a block and one eight-byte load beyond it.
 constexpr std::size_t kStopBytes = kBlockBytes + 8;
 
-struct SpaceTable {  // is_space as a table, for the hot loop
-  bool is[256] = {};
-  constexpr SpaceTable() {
-    for (int c = 0; c < 256; ++c) is[c] = is_space(c);
-  }
-};
-constexpr SpaceTable kSpace;
-
-inline bool space_at(const char* p) { return kSpace.is[static_cast<unsigned char>(*p)]; }
+inline bool space_at(const char* p) { return is_space(static_cast<unsigned char>(*p)); }
 
 // Where no chunk could be allocated: an empty chunk and its stop bytes.
 constexpr char kNoChunk[kStopBytes] = {};
@@ -51,8 +43,8 @@ inline int lowest_bit(std::uint64_t x) {
 #endif
 }
 
-// Eight bytes with the first in the lowest position, on any host (the
-// compiler makes this one load, with a byte swap on big-endian hosts).
+// Four and eight bytes with the first in the lowest position, on any host
+// (the compiler makes each one load, with a byte swap on big-endian hosts).
 inline std::uint32_t load_four(const char* p) {
   const auto* u = reinterpret_cast<const unsigned char*>(p);
   return std::uint32_t{u[0]} | std::uint32_t{u[1]} << 8 | std::uint32_t{u[2]} << 16 |

@@ -2,14 +2,13 @@
 // make room for the planes, read the samples.
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <new>
 #include <string>
 
 #include "common/escaped.hpp"
+#include "common/files.hpp"
 #include "common/sizes.hpp"
 #include "ppma/ppma.hpp"
 #include "ppma/ppma_internal.hpp"
@@ -79,11 +78,7 @@ class IntegerPlanes final : public SampleSink {
   // New planes of `pixels` elements holding the first `keep` of the old ones.
   bool make_room(std::uint64_t pixels, std::uint64_t keep) {
     for (int c = 0; c < 3; ++c) {
-      std::unique_ptr<std::int32_t[]> bigger(travorn_detail::new_plane<std::int32_t>(pixels));
-      if (!bigger) return false;
-      if (keep > 0)
-        std::memcpy(bigger.get(), plane_[c], static_cast<std::size_t>(keep) * sizeof(std::int32_t));
-      owned_[c] = std::move(bigger);
+      if (!travorn_detail::renew_plane(&owned_[c], pixels, keep)) return false;
       plane_[c] = owned_[c].get();
     }
     room_ = pixels;
@@ -122,12 +117,10 @@ bool read_samples(std::istream& in, std::uint64_t pixels, SampleSink& sink, bool
 
 // Bytes left after the stream's position when `file_name` is a regular file; -1 otherwise.
 std::int64_t bytes_left(std::ifstream& in, const char* file_name) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file_name, ec)) return -1;
-  const auto size = std::filesystem::file_size(file_name, ec);
+  const std::int64_t size = travorn_detail::regular_file_size(file_name);
   const std::streamoff position = in.tellg();
-  if (ec || position < 0) return -1;
-  return std::max<std::int64_t>(0, static_cast<std::int64_t>(size) - position);
+  if (size < 0 || position < 0) return -1;
+  return std::max<std::int64_t>(0, size - position);
 }
 
 // False, after the report, for sizes that no plane can be made for; else

@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "common/output_file.hpp"
+#include "common/files.hpp"
 #include "ppma/ppma.hpp"
 #include "ppma/ppma_internal.hpp"
 
@@ -48,23 +48,19 @@ int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_
       maxrgb = std::max({maxrgb, r[k], g[k], b[k]});
     }
   }
-  if (ppma_write_header(file_out, file_name, xsize, ysize, maxrgb) != 0) {
-    file_out.close();
-    travorn_detail::remove_unfinished(file_name);
-    report("PPMA_WRITE - Fatal error!\n") << "  PPMA_WRITE_HEADER failed.\n";
+  const auto failed = [&](const char* line) {  // no unfinished file is left behind
+    file_out.setstate(std::ios::badbit);
+    travorn_detail::close_output(file_out, file_name);
+    report("PPMA_WRITE - Fatal error!\n") << line;
     return 1;
+  };
+  if (ppma_write_header(file_out, file_name, xsize, ysize, maxrgb) != 0) {
+    return failed("  PPMA_WRITE_HEADER failed.\n");
   }
   if (ppma_write_data(file_out, xsize, ysize, r, g, b) != 0) {
-    file_out.close();
-    travorn_detail::remove_unfinished(file_name);
-    report("PPMA_WRITE - Fatal error!\n") << "  PPMA_WRITE_DATA failed.\n";
-    return 1;
+    return failed("  PPMA_WRITE_DATA failed.\n");
   }
-  file_out.flush();
-  const bool written = static_cast<bool>(file_out);
-  file_out.close();
-  if (!written || !file_out) {
-    travorn_detail::remove_unfinished(file_name);
+  if (!travorn_detail::close_output(file_out, file_name)) {
     report("PPMA_WRITE - Fatal error!\n") << "  Error while writing the output file.\n";
     return 1;
   }

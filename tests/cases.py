@@ -7,7 +7,7 @@
 # followed by its block of content lines (a block ends with a newline unless
 # the directive says noeol):
 #
-#   @@ requires posix|pillow|corpus   skipped (exit 77) where that is missing
+#   @@ requires posix|pillow          skipped (exit 77) where that is missing
 #   @@ in NAME [hex] [noeol]          an input file (hex: bytes as hex pairs)
 #   @@ append NAME COUNT TEXT         TEXT (a Python string literal) COUNT times more
 #   @@ stdin [noeol]                  what the command reads on standard input
@@ -23,8 +23,8 @@
 #   @@ corpus                         probe bmp_read and bmp_print_test on every file of
 #                                     the shared BMP corpus; good files that read match Pillow
 #
-# Usage: cases.py NAME=PROGRAM... [--emulator CMD] [--windows] CASE
-import argparse, ast, datetime, importlib.util, os, re, shlex, shutil, subprocess, sys, tempfile
+# Usage: cases.py [--emulator CMD] NAME=PROGRAM... CASE (Windows programs end in .exe)
+import argparse, ast, datetime, importlib.util, os, re, shlex, subprocess, sys, tempfile
 
 CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "corpus",
                       "bmpsuite")
@@ -106,9 +106,9 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("programs", nargs="+")
     parser.add_argument("--emulator", default="")
-    parser.add_argument("--windows", action="store_true")
     args = parser.parse_args()
     path = args.programs.pop()
+    args.windows = args.programs[0].endswith(".exe")
     case = parse(path)
     for words, _ in case:
         if words[0] == "requires":
@@ -123,11 +123,8 @@ def main():
     for program in args.programs:
         name, exe = program.split("=", 1)
         env[name] = (args.emulator + " " + shlex.quote(exe)).strip()
-    work = tempfile.mkdtemp(prefix="travorn-case-")
-    try:
+    with tempfile.TemporaryDirectory(prefix="travorn-case-") as work:
         check(case, args, env, work)
-    finally:
-        shutil.rmtree(work)
     print("passed:", os.path.basename(path))
 
 
@@ -151,8 +148,7 @@ def check(case, args, env, work):
             got, out = run(" ".join(words[1:]), env, work, stdin)
             assert got == status, "status %d, expected %d\n%s" % (got, status, out)
         elif what == "stdout":
-            expected = "".join(block)
-            assert masked(out, args) == expected, "standard output differs:\n" + out
+            assert masked(out, args) == "".join(block), "standard output differs:\n" + out
         elif what == "out":
             got = open(os.path.join(work, words[1]), "rb").read()
             assert got == content(words, block), "%s differs: %s" % (words[1], got.hex(" "))
