@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <iomanip>
 #include <iostream>
+#include <memory>
+#include <new>
 
 #include "bmp/bmp.hpp"
 #include "bmp/bmp_internal.hpp"
@@ -12,9 +14,11 @@ using bmp_detail::report;
 using bmp_detail::row_count;
 
 namespace {
-// Rows are moved in blocks of this many pixels, so that a row of any width
-// needs no buffer of its own size.
+// The 24-bit reader moves rows in blocks of this many pixels, so that a row
+// of any width needs no buffer of its own size.
 constexpr std::uint32_t kBlockPixels = 16384;
+// The 24-bit writer gathers rows into blocks of this many bytes.
+constexpr std::size_t kBlockBytes = std::size_t{256} * 1024;
 constexpr char kZeros[4] = {0, 0, 0, 0};
 
 // Reads and drops a row's padding bytes. False, after the warning, when the
@@ -39,12 +43,24 @@ void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
   const std::uint32_t rows = row_count(ysize);
   if (xsize == 0) return;  // rows of no bytes at all
   const std::uint32_t padding = padding_24(xsize);
-  char block[3 * kBlockPixels];
+  // Rows are gathered into a block across their ends, and the block is
+  // written whole, so that the output is made in few large writes; a small
+  // one on the stack does when the large one cannot be had.
+  std::unique_ptr<char[]> large(new (std::nothrow) char[kBlockBytes]);
+  char small[256];
+  char* const block = large ? large.get() : small;
+  const std::size_t size = large ? kBlockBytes : sizeof small;
+  std::size_t used = 0;
   std::size_t k = 0;  // plane element of the next pixel
   for (std::uint32_t i = 0; i < rows; ++i) {
     for (std::uint32_t j = 0; j < xsize;) {
-      const std::uint32_t n = std::min(kBlockPixels, xsize - j);
-      unsigned char* __restrict out = reinterpret_cast<unsigned char*>(block);
+      if (used + 3 + padding > size) {
+        file_out.write(block, std::streamsize(used));
+        used = 0;
+      }
+      const auto n = static_cast<std::uint32_t>(
+          std::min<std::size_t>((size - used - padding) / 3, xsize - j));
+      unsigned char* __restrict out = reinterpret_cast<unsigned char*>(block + used);
       const unsigned char* __restrict from_r = r + k;
       const unsigned char* __restrict from_g = g + k;
       const unsigned char* __restrict from_b = b + k;
@@ -54,11 +70,13 @@ void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
         out[3 * e + 2] = from_r[e];
       }
       k += n;
-      file_out.write(block, 3 * std::streamsize(n));
+      used += 3 * std::size_t(n);
       j += n;
     }
-    file_out.write(kZeros, padding);
+    std::fill_n(block + used, padding, '\0');
+    used += padding;
   }
+  file_out.write(block, std::streamsize(used));
 }
 
 bool bmp_24_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize, unsigned char* r,

@@ -118,6 +118,8 @@ TEST_F(FastPaths, ValidPicturesOfEveryKind) {
       {64, 4097, 1, true, "tall, maxrgb 1"},
       {300, 200, 1 << 20, false, "maxrgb 2^20: the largest table"},
       {300, 200, (1 << 20) + 1, false, "maxrgb 2^20 + 1: no table"},
+      {300, 200, 10000, false, "four digits, now and then five"},
+      {200, 100, 99999999, false, "eight digits, now and then nine"},
       {5, 3, 0, true, "maxrgb 0: every byte 0"},
   };
   for (const auto& c : cases) expect_same(picture(c.w, c.h, c.maxrgb, 7, c.odd), c.what);
