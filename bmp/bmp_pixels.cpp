@@ -58,8 +58,8 @@ void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
         file_out.write(block, std::streamsize(used));
         used = 0;
       }
-      const auto n = static_cast<std::uint32_t>(
-          std::min<std::size_t>((size - used - padding) / 3, xsize - j));
+      const auto n =
+          static_cast<std::uint32_t>(std::min<std::size_t>((size - used - padding) / 3, xsize - j));
       unsigned char* __restrict out = reinterpret_cast<unsigned char*>(block + used);
       const unsigned char* __restrict from_r = r + k;
       const unsigned char* __restrict from_g = g + k;

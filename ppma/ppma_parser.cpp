@@ -137,7 +137,7 @@ inline __m128i pair_weights() {
 // and octets are combined as in digits_value, two lanes to a register.
 inline __m128i token_values(const char* const ends[4]) {
   __m128i quads[2];
-  for (int h = 0; h < 2; ++h) {
+  for (std::size_t h = 0; h < 2; ++h) {
     const __m128i x =
         _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(ends[2 * h] - 8)),
                            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(ends[2 * h + 1] - 8)));
