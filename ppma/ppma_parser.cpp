@@ -1,16 +1,18 @@
 // The sample parser. Most samples are short digit runs between single
 // blanks, so the fast path classifies 64 bytes at once into white space,
-// digits and anything else. In a block of nothing but digits and white
-// space, every token's end is known from the classes, and its value is
-// computed without a loop over its digits: with SSE2, four tokens at a time
-// from the bytes that end with each one's last digit; elsewhere one token
-// at a time from eight bytes and three multiplications. Nothing tests the
-// chunk's end: the chunk is followed by NUL bytes, which are neither digits
-// nor white space, so a token that runs into them fails the fast path.
-// Every token that the fast path does not take (cut by the chunk's end,
-// signed, nine digits or more, or no number at all) goes to the careful
-// path, which reads one character at a time across refills and decides
-// every case with the module's number rule.
+// digits and anything else (with SSE2, or eight bytes at a time). Over a run
+// of blocks of nothing but digits and white space, every token's end is
+// known from the classes: the ends of the whole run are gathered first, and
+// then the values computed without a loop over any token's digits (with
+// SSE2, four tokens at a time from the bytes that end with each one's last
+// digit; elsewhere one token at a time from the eight bytes where it starts
+// and three multiplications), so that no branch depends on how many tokens
+// a block holds. Nothing tests the chunk's end: the chunk is followed by NUL
+// bytes, which are neither digits nor white space, so a token that runs into
+// them ends the run. Every token that the fast path does not take (cut by
+// the chunk's end, signed, nine digits or more, or no number at all) goes
+// to the careful path, which reads one character at a time across refills
+// and decides every case with the module's number rule.
 #include "ppma/ppma_parser.hpp"
 
 #include <algorithm>
@@ -50,13 +52,8 @@ inline int lowest_bit(std::uint64_t x) {
 #endif
 }
 
-// Four and eight bytes with the first in the lowest position, on any host
-// (the compiler makes each one load, with a byte swap on big-endian hosts).
-inline std::uint32_t load_four(const char* p) {
-  const auto* u = reinterpret_cast<const unsigned char*>(p);
-  return std::uint32_t{u[0]} | std::uint32_t{u[1]} << 8 | std::uint32_t{u[2]} << 16 |
-         std::uint32_t{u[3]} << 24;
-}
+// Eight bytes with the first in the lowest position, on any host (the
+// compiler makes them one load, with a byte swap on big-endian hosts).
 inline std::uint64_t load_eight(const char* p) {
   const auto* u = reinterpret_cast<const unsigned char*>(p);
   return std::uint64_t{u[0]} | std::uint64_t{u[1]} << 8 | std::uint64_t{u[2]} << 16 |
@@ -89,15 +86,28 @@ inline Kinds classify(const char* p) {
     kinds.other |= std::uint64_t{~known_mask & 0xFFFFu} << i;
   }
 #else
-  for (int i = 0; i < 64; ++i) {
-    kinds.space |= std::uint64_t{space_at(p + i)} << i;
-    kinds.other |= std::uint64_t{!space_at(p + i) && !is_digit(p[i])} << i;
+  // Eight bytes at a time: each range test leaves its answer in the top bit
+  // of every byte, and one multiplication gathers the eight top bits.
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kTops = 0x80 * kOnes;
+  for (int i = 0; i < 64; i += 8) {
+    const std::uint64_t bytes = load_eight(p + i);
+    const std::uint64_t low = bytes & ~kTops;  // bytes from 128 on are neither kind
+    const auto from = [low](std::uint64_t first) { return low + (0x80 - first) * kOnes; };
+    const auto upto = [low](std::uint64_t last) { return ~(low + (0x7F - last) * kOnes); };
+    const std::uint64_t space = ((from(9) & upto(13)) | (from(' ') & upto(' '))) & ~bytes & kTops;
+    const std::uint64_t known = space | (from('0') & upto('9') & ~bytes & kTops);
+    const auto gather = [](std::uint64_t tops) {
+      return (((tops >> 7) * 0x0102040810204080u) >> 56) & 0xFFu;
+    };
+    kinds.space |= gather(space) << i;
+    kinds.other |= (gather(known) ^ 0xFFu) << i;
   }
 #endif
   return kinds;
 }
 
-// The value of the `length` (1 to 7) digits in the low bytes of `digits`,
+// The value of the `length` (1 to 8) digits in the low bytes of `digits`,
 // each byte holding one digit's value, the first digit lowest: the digits
 // move to the top bytes, leading zeros fill the bottom ones, and pairs,
 // quadruples and octets are combined in turn, each step one multiplication
@@ -107,13 +117,6 @@ inline std::int32_t digits_value(std::uint64_t digits, int length) {
   v = ((v * (10u << 8 | 1u)) >> 8) & 0x00FF00FF00FF00FFu;
   v = ((v * (100u << 16 | 1u)) >> 16) & 0x0000FFFF0000FFFFu;
   return static_cast<std::int32_t>((v * (std::uint64_t{10000} << 32 | 1u)) >> 32);
-}
-
-// The same for one to four digits, in one step less.
-inline std::int32_t short_digits_value(std::uint32_t digits, int length) {
-  std::uint32_t v = digits << (8 * (4 - length));
-  v = ((v * (10u << 8 | 1u)) >> 8) & 0x00FF00FFu;
-  return static_cast<std::int32_t>((v * (100u << 16 | 1u)) >> 16);
 }
 
 #if defined(__SSE2__)
@@ -173,87 +176,118 @@ inline __m128i short_token_values(const char* const ends[4]) {
   return _mm_madd_epi16(pairs, _mm_set1_epi32(1 << 16 | 100));
 }
 
-// Converts the tokens that end at the bits of `ends`, `limit` at the most,
-// four at a time; sets *end to where the last one ends. Returns how many.
-template <bool kShort>
-inline std::size_t convert_tokens(const char* block, std::uint64_t ends, std::size_t limit,
-                                  std::int32_t* out, int* end) {
-  const auto values = [](const char* const at[4]) {
-    if constexpr (kShort) return short_token_values(at);
-    return token_values(at);
-  };
-  std::size_t k = 0;
-  for (; k + 4 <= limit; k += 4) {  // four tokens at a time while there are four
-    std::uint64_t e = ends;
-    const char* at[4];
-    int n = 0;
-    for (; n < 4 && e != 0; ++n, e &= e - 1) at[n] = block + lowest_bit(e);
-    if (n < 4) break;
-    ends = e;
-    *end = static_cast<int>(at[3] - block);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), values(at));
-  }
-  if (ends != 0 && k < limit) {  // the last one to three
-    const char* at[4];
-    int n = 0;
-    for (; n < 4 && ends != 0 && k + std::size_t(n) < limit; ++n, ends &= ends - 1) {
-      *end = lowest_bit(ends);
-      at[n] = block + *end;
-    }
-    for (int i = n; i < 4; ++i) at[i] = at[n - 1];
-    alignas(16) std::int32_t some[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(some), values(at));
-    std::copy_n(some, n, out + k);
-    k += std::size_t(n);
-  }
-  return k;
+#else
+// Four bytes with the first in the lowest position, on any host.
+inline std::uint32_t load_four(const char* p) {
+  const auto* u = reinterpret_cast<const unsigned char*>(p);
+  return std::uint32_t{u[0]} | std::uint32_t{u[1]} << 8 | std::uint32_t{u[2]} << 16 |
+         std::uint32_t{u[3]} << 24;
+}
+
+// The value of one to four digits, as digits_value computes it, in one step less.
+inline std::int32_t short_digits_value(std::uint32_t digits, int length) {
+  std::uint32_t v = digits << (8 * (4 - length));
+  v = ((v * (10u << 8 | 1u)) >> 8) & 0x00FF00FFu;
+  return static_cast<std::int32_t>((v * (100u << 16 | 1u)) >> 16);
 }
 #endif
 
-// Takes the tokens of a block of nothing but digits and white space
-// (`space` marks the white space) whose ends lie in the block, while each
-// has at most seven digits (eight with SSE2); `limit` at the most. Clears each taken token's
-// bit from *starts and sets *after past its end. Returns how many it took.
-inline std::size_t take_plain_numbers(const char* block, std::uint64_t space, std::uint64_t* starts,
-                                      std::size_t limit, std::int32_t* out, const char** after) {
-  std::uint64_t ends = space & ~((space << 1) | 1u);
-  const std::uint64_t digit = ~space;
-#if defined(__SSE2__)
-  std::uint64_t run = digit & digit >> 1;  // runs of 2, 4, 8 and 9 digits
+// Tokens that one run of clean blocks gathers at the most.
+constexpr std::size_t kRunTokens = 512;
+
+// Whether `digit` marks a run of nine digits, or of five, wholly inside.
+inline bool nine_digits(std::uint64_t digit) {
+  std::uint64_t run = digit & digit >> 1;  // runs of 2, 4 and 8
   run &= run >> 2;
   run &= run >> 4;
-  if ((run & digit >> 8) != 0) return 0;
-  const bool short_tokens = (digit & digit >> 1 & digit >> 2 & digit >> 3 & digit >> 4) == 0;
-  int end = -1;
-  const std::size_t k = short_tokens ? convert_tokens<true>(block, ends, limit, out, &end)
-                                     : convert_tokens<false>(block, ends, limit, out, &end);
-  if (k > 0) {
-    *starts &= ~((std::uint64_t{2} << end) - 1);  // the starts after the last end taken
-    *after = block + end + 1;
-  }
-  return k;
-#else
-  std::uint64_t left = *starts;
+  return (run & digit >> 8) != 0;
+}
+inline bool five_digits(std::uint64_t digit) {
+  std::uint64_t run = digit & digit >> 1;
+  run &= run >> 2;
+  return (run & digit >> 4) != 0;
+}
+
+// Stores the values of the `count` tokens that start at `from` (without
+// SSE2) and end at `at`, which has room for four more entries. With
+// `kShort`, none has more than four digits.
+template <bool kShort>
+void convert_tokens([[maybe_unused]] const char* const* from, const char** at, std::size_t count,
+                    std::int32_t* out) {
+#if defined(__SSE2__)
+  const auto values = [](const char* const* four) {
+    if constexpr (kShort) return short_token_values(four);
+    return token_values(four);
+  };
+  for (std::size_t i = count; i < count + 4; ++i) at[i] = at[count - 1];
   std::size_t k = 0;
-  int end = -1;
-  if ((digit & digit >> 1 & digit >> 2 & digit >> 3 & digit >> 4) == 0) {  // four digits at most
-    for (; ends != 0 && k < limit; ++k, left &= left - 1, ends &= ends - 1) {
-      const int start = lowest_bit(left);
-      end = lowest_bit(ends);
-      out[k] = short_digits_value(load_four(block + start) & 0x0F0F0F0Fu, end - start);
-    }
-  } else {
-    for (; ends != 0 && k < limit; ++k, left &= left - 1, ends &= ends - 1) {
-      const int start = lowest_bit(left);
-      if (lowest_bit(ends) - start > 7) break;
-      end = lowest_bit(ends);
-      out[k] = digits_value(load_eight(block + start) & 0x0F0F0F0F0F0F0F0Fu, end - start);
-    }
+  for (; k + 4 <= count; k += 4) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), values(at + k));
   }
-  *starts = left;
-  if (k > 0) *after = block + end + 1;
-  return k;
+  if (k < count) {
+    alignas(16) std::int32_t some[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(some), values(at + k));
+    std::copy_n(some, count - k, out + k);
+  }
+#else
+  for (std::size_t k = 0; k < count; ++k) {
+    const auto length = static_cast<int>(at[k] - from[k]);
+    out[k] = kShort ? short_digits_value(load_four(from[k]) & 0x0F0F0F0Fu, length)
+                    : digits_value(load_eight(from[k]) & 0x0F0F0F0F0F0F0F0Fu, length);
+  }
 #endif
+}
+
+// Takes the tokens that end in the run of clean blocks (nothing but digits
+// and white space, no token over eight digits) from `block` on, whose
+// classes are `kinds`; `limit` at the most. First their ends are gathered,
+// then their values computed, so that neither loop depends on how many
+// tokens each block holds. Sets *after past the last one's end. Returns how
+// many it took: none when the first block ends no token or holds a long one.
+std::size_t take_clean_run(const char* block, Kinds kinds, std::size_t limit, std::int32_t* out,
+                           const char** after) {
+  const char* at[kRunTokens + 4];
+#if defined(__SSE2__)
+  const char* const* const from = nullptr;  // the values come from the ends alone
+#else
+  const char* from[kRunTokens + 1];  // where each token starts
+  std::size_t started = 0;
+#endif
+  std::size_t n = 0;
+  std::uint64_t before = 0;        // the digits of the block before
+  std::uint64_t white_before = 1;  // whether the byte before the block is white space
+  bool short_tokens = true;
+  while (n < limit && n + kBlockBytes / 2 <= kRunTokens) {
+    const std::uint64_t digit = ~kinds.space;
+    const std::uint64_t across = digit << 8 | before >> 56;  // runs across the blocks' border
+    if (nine_digits(digit) || nine_digits(across)) break;
+    short_tokens = short_tokens && !five_digits(digit) && !five_digits(across);
+#if !defined(__SSE2__)
+    for (std::uint64_t starts = digit & (kinds.space << 1 | white_before); starts != 0;
+         starts &= starts - 1) {
+      from[started++] = block + lowest_bit(starts);
+    }
+#endif
+    // Tokens end where white space follows a digit.
+    for (std::uint64_t ends = kinds.space & ~(kinds.space << 1 | white_before); ends != 0;
+         ends &= ends - 1) {
+      at[n++] = block + lowest_bit(ends);
+    }
+    white_before = kinds.space >> 63;
+    before = digit;
+    block += kBlockBytes;
+    kinds = classify(block);
+    if (kinds.other != 0) break;
+  }
+  const std::size_t count = std::min(n, limit);
+  if (count == 0) return 0;
+  *after = at[count - 1] + 1;
+  if (short_tokens) {
+    convert_tokens<true>(from, at, count, out);
+  } else {
+    convert_tokens<false>(from, at, count, out);
+  }
+  return count;
 }
 
 // Takes an unsigned run of one to seven digits followed by white space at
@@ -289,12 +323,17 @@ SampleParser::Status SampleParser::parse(std::int32_t* out, std::size_t count,
   std::size_t k = 0;
   while (k < count) {
     const Kinds kinds = classify(block);
-    // Tokens start after white space and end at white space.
-    std::uint64_t starts = ~kinds.space & ((kinds.space << 1) | 1u);
     const char* after = block + kBlockBytes;
     if (kinds.other == 0) {
-      k += take_plain_numbers(block, kinds.space, &starts, count - k, out + k, &after);
+      const std::size_t taken = take_clean_run(block, kinds, count - k, out + k, &after);
+      if (taken > 0) {
+        k += taken;
+        block = after;
+        continue;
+      }
     }
+    // One token at a time: tokens start after white space.
+    std::uint64_t starts = ~kinds.space & ((kinds.space << 1) | 1u);
     for (; starts != 0 && k < count; starts &= starts - 1) {
       const char* const end = take_short_number(block + lowest_bit(starts), &out[k]);
       if (end == nullptr) break;

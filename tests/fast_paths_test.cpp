@@ -119,7 +119,8 @@ TEST_F(FastPaths, ValidPicturesOfEveryKind) {
       {300, 200, 1 << 20, false, "maxrgb 2^20: the largest table"},
       {300, 200, (1 << 20) + 1, false, "maxrgb 2^20 + 1: no table"},
       {300, 200, 10000, false, "four digits, now and then five"},
-      {200, 100, 99999999, false, "eight digits, now and then nine"},
+      {200, 100, 99999999, false, "eight digits"},
+      {200, 100, 999999999, false, "nine digits"},
       {5, 3, 0, true, "maxrgb 0: every byte 0"},
   };
   for (const auto& c : cases) expect_same(picture(c.w, c.h, c.maxrgb, 7, c.odd), c.what);
