@@ -7,6 +7,7 @@
 
 #include "bmp/bmp.hpp"
 #include "bmp/bmp_internal.hpp"
+#include "common/sizes.hpp"
 
 using bmp_detail::padding_08;
 using bmp_detail::padding_24;
@@ -44,12 +45,18 @@ void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
   if (xsize == 0) return;  // rows of no bytes at all
   const std::uint32_t padding = padding_24(xsize);
   // Rows are gathered into a block across their ends, and the block is
-  // written whole, so that the output is made in few large writes; a small
-  // one on the stack does when the large one cannot be had.
-  std::unique_ptr<char[]> large(new (std::nothrow) char[kBlockBytes]);
+  // written whole, so that the output is made in few large writes. The
+  // block holds all the rows when they are few; rows of 256 bytes in all,
+  // or a large block that cannot be had, make do with one on the stack.
+  std::uint64_t all_rows = 0;
+  const std::size_t wanted = travorn_detail::product_within(3 * std::uint64_t{xsize} + padding,
+                                                            rows, kBlockBytes, &all_rows)
+                                 ? static_cast<std::size_t>(all_rows)
+                                 : kBlockBytes;
   char small[256];
+  std::unique_ptr<char[]> large(wanted > sizeof small ? new (std::nothrow) char[wanted] : nullptr);
   char* const block = large ? large.get() : small;
-  const std::size_t size = large ? kBlockBytes : sizeof small;
+  const std::size_t size = large ? wanted : sizeof small;
   std::size_t used = 0;
   std::size_t k = 0;  // plane element of the next pixel
   for (std::uint32_t i = 0; i < rows; ++i) {
