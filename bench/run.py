@@ -19,10 +19,11 @@ several times each:
 
 Then the start-up cost: the bundled 21 x 15 example, and a batch of 1000
 pictures of 64 x 64 pixels converted one process each, by travorn and by
-ppmtobmp (with hyperfine). Every travorn output is compared with the plain
-per-item design (travorn_oracle, kept in the tests); a difference stops the
-benchmark. strace -f counts the threads that travorn and the library reader
-start.
+ppmtobmp (with hyperfine); and a picture whose samples stand between
+stretches of 64 KiB of blanks, which must take no longer than its length
+says. Every travorn output is compared with the plain per-item design
+(travorn_oracle, kept in the tests); a difference stops the benchmark.
+strace -f counts the threads that travorn and the library reader start.
 
 Usage: bench/run.py [--build build] [--work /tmp/travorn-bench] [--runs 5]
                     [--sizes 1,12,48] [--out bench]
@@ -159,6 +160,26 @@ def small_pictures(args, exe):
     return one, loops
 
 
+def blank_stretches(args, exe):
+    """A picture whose samples stand between long stretches of blanks: the
+    parser must cross them in time that follows their length (travorn and
+    ppmtobmp, medians). Returns (MB of text, travorn s, ppmtobmp s)."""
+    plain = os.path.join(args.work, "blank-stretches.ppm")
+    if not os.path.exists(plain):
+        with open(plain, "wb") as f:
+            f.write(b"P3\n666 1\n255\n")
+            for i in range(3 * 666):
+                f.write(b"%d" % (i % 256) + b" " * 65500)
+            f.write(b"\n")
+    out_bmp = os.path.join(args.work, "blank-stretches.bmp")
+    t = med([max(0.0, timed([exe["travorn"], plain, out_bmp])[0] - args.launch)
+             for _ in range(args.runs)])
+    same_as_oracle(exe, plain, out_bmp, args.work)
+    p = med([max(0.0, run_to_file(["ppmtobmp", "-bpp=24", plain], "/dev/null")[0] - args.launch)
+             for _ in range(args.runs)])
+    return os.path.getsize(plain) / 1e6, t, p
+
+
 def threads_started(exe, plain):
     """Processes and threads that travorn and ppma_read start (clone calls), by strace -f."""
     counts = {}
@@ -192,10 +213,11 @@ def main():
     results, inputs = large_pictures(args, exe, sizes)
     one, loops = small_pictures(args, exe)
     threads = threads_started(exe, inputs[(sizes[0], 255)][0])
-    write_report(args, sizes, results, inputs, one, loops, threads)
+    blanks = blank_stretches(args, exe)
+    write_report(args, sizes, results, inputs, one, loops, threads, blanks)
 
 
-def write_report(args, sizes, results, inputs, one, loops, threads):
+def write_report(args, sizes, results, inputs, one, loops, threads, blanks):
     seconds = lambda mp, maxval, tool: med([s for s, _ in results[(mp, maxval, tool)]])
     peak = lambda mp, maxval, tool: max(r for _, r in results[(mp, maxval, tool)]) * 1024
     lines = ["# travorn benchmark", "",
@@ -238,6 +260,9 @@ def write_report(args, sizes, results, inputs, one, loops, threads):
               "mean): travorn %.2f s, ppmtobmp %.2f s: ppmtobmp / travorn = %.2f" % (
                   loops["travorn"][0], loops["ppmtobmp"][0],
                   loops["ppmtobmp"][0] / loops["travorn"][0]),
+              "- samples between stretches of 65500 blanks (%.1f MB of text): travorn %.3f s "
+              "(%.0f MB/s), ppmtobmp %.3f s" % (blanks[0], blanks[1], blanks[0] / blanks[1],
+                                              blanks[2]),
               "- threads and processes started (strace -f, clone and fork calls): travorn %d, "
               "ppma_read %d" % (threads["travorn"], threads["ppma_read"]),
               "- every travorn output equals the plain design's (travorn_oracle)", ""]

@@ -260,7 +260,11 @@ std::size_t take_clean_run(const char* block, Kinds kinds, std::size_t limit, st
   while (n < limit && n + kBlockBytes / 2 <= kRunTokens) {
     const std::uint64_t digit = ~kinds.space;
     const std::uint64_t across = digit << 8 | before >> 56;  // runs across the blocks' border
-    if (nine_digits(digit) || nine_digits(across)) break;
+    // Tokens end where white space follows a digit. A block that ends none
+    // (white space, or the start of a token it does not end) ends the run,
+    // so that no stretch of blank blocks is scanned again for each of them.
+    const std::uint64_t ends = kinds.space & ~(kinds.space << 1 | white_before);
+    if (ends == 0 || nine_digits(digit) || nine_digits(across)) break;
     short_tokens = short_tokens && !five_digits(digit) && !five_digits(across);
 #if !defined(__SSE2__)
     for (std::uint64_t starts = digit & (kinds.space << 1 | white_before); starts != 0;
@@ -268,11 +272,7 @@ std::size_t take_clean_run(const char* block, Kinds kinds, std::size_t limit, st
       from[started++] = block + lowest_bit(starts);
     }
 #endif
-    // Tokens end where white space follows a digit.
-    for (std::uint64_t ends = kinds.space & ~(kinds.space << 1 | white_before); ends != 0;
-         ends &= ends - 1) {
-      at[n++] = block + lowest_bit(ends);
-    }
+    for (std::uint64_t left = ends; left != 0; left &= left - 1) at[n++] = block + lowest_bit(left);
     white_before = kinds.space >> 63;
     before = digit;
     block += kBlockBytes;
