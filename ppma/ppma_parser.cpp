@@ -132,7 +132,7 @@ inline __m128i pair_weights() {
   return weights;
 }
 
-// The values of up to four tokens, each read from the eight bytes that end
+// The values of four tokens, each read from the eight bytes that end
 // with its last digit: the bytes of `p` - 8 to `p` - 1 for each p in
 // `ends`. Every byte from the last one that is not a digit back is dropped
 // (the one before a token is white space, NUL before a chunk's first), so
