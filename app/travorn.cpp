@@ -97,7 +97,7 @@ class BytePlanes final : public ppma_detail::SampleSink {
     flipped_ = true;
     return make_room(pixels, 0);
   }
-  bool grow(std::uint64_t pixels) override { return make_room(pixels, room_); }
+  bool grow(std::uint64_t pixels, std::uint64_t kept) override { return make_room(pixels, kept); }
   void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) override {
     if (maxrgb_ == 255) {  // the common case: only the clamp can change a sample
       store_rows(first, rgb, samples / 3, clamp_pixels);
@@ -138,11 +138,10 @@ class BytePlanes final : public ppma_detail::SampleSink {
   }
 
   bool make_room(std::uint64_t pixels, std::uint64_t keep) {
-    if (room_ == 0) make_table();
+    if (keep == 0) make_table();  // with the first room
     for (auto& plane : plane_) {
       if (!travorn_detail::renew_plane(&plane, pixels, keep)) return false;
     }
-    room_ = pixels;
     return true;
   }
 
@@ -179,7 +178,6 @@ class BytePlanes final : public ppma_detail::SampleSink {
   std::int32_t maxrgb_ = 0;
   std::unique_ptr<unsigned char[]> table_;
   std::unique_ptr<unsigned char[]> plane_[3];
-  std::uint64_t room_ = 0;
   bool flipped_ = false;
 };
 

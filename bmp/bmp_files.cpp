@@ -86,7 +86,7 @@ struct Layout {
   std::uint64_t position = kPixelDataOffset;  // bytes consumed
 
   std::int64_t bytes_left() const {
-    return file_size < 0 ? -1 : std::max<std::int64_t>(0, file_size - std::int64_t(position));
+    return travorn_detail::bytes_after(file_size, std::int64_t(position));
   }
 };
 

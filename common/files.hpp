@@ -20,6 +20,13 @@ inline std::int64_t regular_file_size(const char* file_name) {
   return ec ? -1 : static_cast<std::int64_t>(size);
 }
 
+// Bytes of a file of `file_size` bytes after `position`; -1 when either is
+// unknown (-1), as for a pipe.
+inline std::int64_t bytes_after(std::int64_t file_size, std::int64_t position) {
+  if (file_size < 0 || position < 0) return -1;
+  return file_size > position ? file_size - position : 0;
+}
+
 // Closes an output file a writer is done with. False when a write or the
 // close failed: the file is then removed when it is a regular one (its old
 // contents were lost when it was opened, and a file cut short must not

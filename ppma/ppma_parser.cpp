@@ -257,7 +257,7 @@ std::size_t take_clean_run(const char* block, Kinds kinds, std::size_t limit, st
   std::uint64_t before = 0;        // the digits of the block before
   std::uint64_t white_before = 1;  // whether the byte before the block is white space
   bool short_tokens = true;
-  while (n < limit && n + kBlockBytes / 2 <= kRunTokens) {
+  for (;;) {
     const std::uint64_t digit = ~kinds.space;
     const std::uint64_t across = digit << 8 | before >> 56;  // runs across the blocks' border
     // Tokens end where white space follows a digit. A block that ends none
@@ -273,6 +273,7 @@ std::size_t take_clean_run(const char* block, Kinds kinds, std::size_t limit, st
     }
 #endif
     for (std::uint64_t left = ends; left != 0; left &= left - 1) at[n++] = block + lowest_bit(left);
+    if (n >= limit || n + kBlockBytes / 2 > kRunTokens) break;  // a block adds 32 ends at most
     white_before = kinds.space >> 63;
     before = digit;
     block += kBlockBytes;

@@ -50,7 +50,7 @@ class IntegerPlanes final : public SampleSink {
     whole_ = make_room(pixels, 0);
     return whole_;
   }
-  bool grow(std::uint64_t pixels) override { return make_room(pixels, room_); }
+  bool grow(std::uint64_t pixels, std::uint64_t kept) override { return make_room(pixels, kept); }
   void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) override {
     std::int32_t* const r = plane_[0] + first;
     std::int32_t* const g = plane_[1] + first;
@@ -81,13 +81,11 @@ class IntegerPlanes final : public SampleSink {
       if (!travorn_detail::renew_plane(&owned_[c], pixels, keep)) return false;
       plane_[c] = owned_[c].get();
     }
-    room_ = pixels;
     return true;
   }
 
   std::int32_t* plane_[3];
   std::unique_ptr<std::int32_t[]> owned_[3];
-  std::uint64_t room_ = 0;
   bool whole_ = false;
 };
 
@@ -106,21 +104,13 @@ bool read_samples(std::istream& in, std::uint64_t pixels, SampleSink& sink, bool
     if (growing && done + n > room) {
       if (!whole) return false;
       room = std::min(pixels, std::max(kFirstGrowth, 2 * room));
-      if (!sink.grow(room)) return false;
+      if (!sink.grow(room, done)) return false;
     }
     sink.store(done, batch, parsed);
     if (!whole) return false;
     done += n;
   }
   return true;
-}
-
-// Bytes left after the stream's position when `file_name` is a regular file; -1 otherwise.
-std::int64_t bytes_left(std::ifstream& in, const char* file_name) {
-  const std::int64_t size = travorn_detail::regular_file_size(file_name);
-  const std::streamoff position = in.tellg();
-  if (size < 0 || position < 0) return -1;
-  return std::max<std::int64_t>(0, size - position);
 }
 
 // False, after the report, for sizes that no plane can be made for; else
@@ -145,7 +135,8 @@ bool size_accepted(std::int32_t xsize, std::int32_t ysize, std::uint64_t* pixels
 // grow as the samples arrive.
 int read_planes(std::ifstream& file_in, const char* file_name, std::uint64_t pixels,
                 SampleSink& sink) {
-  const std::int64_t left = bytes_left(file_in, file_name);
+  const std::int64_t left =
+      travorn_detail::bytes_after(travorn_detail::regular_file_size(file_name), file_in.tellg());
   std::uint64_t bytes = 0;
   const bool trusted = product_within(3 * sizeof(std::int32_t), pixels, kTrustedPlaneBytes, &bytes);
   const bool growing = !trusted && left < 0;

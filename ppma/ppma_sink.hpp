@@ -18,9 +18,9 @@ class SampleSink {
   // Room for the whole image of `pixels` pixels at once; false when the
   // memory cannot be had.
   virtual bool reserve(std::uint64_t pixels) = 0;
-  // Room for at least `pixels` pixels, keeping those stored so far: used
-  // when the length of the input cannot be known.
-  virtual bool grow(std::uint64_t pixels) = 0;
+  // Room for at least `pixels` pixels, keeping the `kept` pixels stored so
+  // far: used when the length of the input cannot be known.
+  virtual bool grow(std::uint64_t pixels, std::uint64_t kept) = 0;
   // Stores `samples` samples (R, G, B of each pixel in turn; a last pixel
   // may be incomplete) as pixels `first` and on.
   virtual void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) = 0;
