@@ -111,7 +111,9 @@ TEST_F(FastPaths, ValidPicturesOfEveryKind) {
     bool odd;
     const char* what;
   } cases[] = {
-      {700, 520, 255, false, "over a million samples, one blank between them"},
+      // Rows of 3069 pixel bytes and 3 of padding: a BMP writer that kept no
+      // room for the padding would write it past its 256 KiB block.
+      {1023, 358, 255, false, "over a million samples, one blank between them"},
       {699, 521, 255, true, "over a million samples, every valid spelling"},
       {517, 97, 15, true, "maxrgb 15: the table"},
       {301, 203, 65535, false, "maxrgb 65535: five digits, the table"},
