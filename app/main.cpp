@@ -3,20 +3,34 @@
 #include <string>
 
 #include "app/travorn.hpp"
+#include "common/files.hpp"
+#include "common/platform.hpp"
 
 namespace {
-// Shows the prompt and reads one whole line; false when the input has ended
-// (also after a last line without a newline).
+// Shows the prompt and reads one whole line, without the carriage return
+// of a CR LF line end; false when the input has ended (also after a last
+// line without a newline).
 bool prompt(const char* question, std::string* name) {
   std::cout << "\n"
             << "TRAVORN:\n"
             << question << std::flush;
   std::getline(std::cin, *name);
+  if (!name->empty() && name->back() == '\r') name->pop_back();
   return !std::cin.eof();
+}
+
+// An interrupted run leaves no picture cut short: the output being written
+// is removed, then the signal ends the process as it would have.
+void interrupted(int signal_number) {
+  if (const char* unfinished = travorn_detail::unfinished_output.load()) {
+    travorn_detail::unlink_now(unfinished);
+  }
+  travorn_detail::die_of(signal_number);
 }
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  travorn_detail::handle_interruptions(interrupted);
   timestamp();
   std::cout << "\n"
             << "TRAVORN:\n"

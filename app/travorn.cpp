@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <type_traits>
@@ -15,6 +16,7 @@
 #endif
 
 #include "bmp/bmp.hpp"
+#include "common/files.hpp"
 #include "common/platform.hpp"
 #include "common/sizes.hpp"
 #include "ppma/ppma.hpp"
@@ -181,27 +183,41 @@ class BytePlanes final : public ppma_detail::SampleSink {
   bool flipped_ = false;
 };
 
-// Why the output must not be written, before anything is read or written:
-// it is the input file under any name, or the file or pipe where the
-// reports go. Null when it may be written.
-const char* refusal(const char* input_file_name, const char* output_file_name) {
+// True when `file_name` is a regular file, or a link to one, that holds
+// something other than a BMP file: it is not empty and does not begin with
+// the letters "BM". Such a file was not written by a BMP writer, so it is
+// not replaced.
+bool holds_other_than_bmp(const char* file_name) {
+  if (travorn_detail::regular_file_size(file_name) <= 0) return false;
+  std::ifstream in(file_name, std::ios::binary);
+  char magic[2] = {};
+  in.read(magic, 2);
+  return in.gcount() != 2 || magic[0] != 'B' || magic[1] != 'M';
+}
+
+// Refuses, with its report, an output that must not be written, before
+// anything is read or written: the input file under any name, the file or
+// pipe where the reports go, or a file that is not a BMP file.
+bool refused(const char* input_file_name, const char* output_file_name) {
   std::error_code ec;
   if (std::filesystem::equivalent(input_file_name, output_file_name, ec)) {
-    return "  The output file is the input file.\n";
+    report("TRAVORN - Fatal error!\n") << "  The output file is the input file.\n";
+  } else if (travorn_detail::is_standard_output(output_file_name)) {
+    report("TRAVORN - Fatal error!\n")
+        << "  The output file is the standard output, where the reports go.\n";
+  } else if (holds_other_than_bmp(output_file_name)) {
+    report("TRAVORN - Fatal error!\n")
+        << "  The output file \"" << output_file_name << "\" exists and is not a BMP file.\n";
+  } else {
+    return false;
   }
-  if (travorn_detail::is_standard_output(output_file_name)) {
-    return "  The output file is the standard output, where the reports go.\n";
-  }
-  return nullptr;
+  return true;
 }
 
 }  // namespace
 
 int travorn(const char* input_file_name, const char* output_file_name) {
-  if (const char* why = refusal(input_file_name, output_file_name)) {
-    report("TRAVORN - Fatal error!\n") << why;
-    return 1;
-  }
+  if (refused(input_file_name, output_file_name)) return 1;
   BytePlanes planes;
   int32_t xsize = 0;
   int32_t ysize = 0;

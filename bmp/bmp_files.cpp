@@ -43,8 +43,8 @@ bool write_file(const char* file_name, const char* fatal, std::uint16_t bitsperp
     report(fatal) << "  The image is too large for a BMP file.\n";
     return true;
   }
-  std::ofstream out(file_name, std::ios::out | std::ios::binary | std::ios::trunc);
-  if (!out) {
+  std::ofstream out;
+  if (!travorn_detail::open_output(out, file_name)) {
     report(fatal) << "  Could not open the output file.\n";
     return true;
   }

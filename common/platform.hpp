@@ -4,12 +4,16 @@
 #ifndef TRAVORN_COMMON_PLATFORM_HPP
 #define TRAVORN_COMMON_PLATFORM_HPP
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <sys/stat.h>
 #include <unistd.h>
+#elif defined(_WIN32)
+#include <io.h>
 #endif
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -48,6 +52,75 @@ inline bool is_standard_output(const char* file_name) {
   (void)file_name;
   return false;
 #endif
+}
+
+// Holds back, while it lives, the signals that interrupt a run (SIGINT,
+// SIGTERM, SIGHUP): one that comes meanwhile is delivered when it ends.
+// Where signals cannot be held (Windows), it does nothing.
+class InterruptionsHeld {
+ public:
+  InterruptionsHeld() {
+#if defined(__unix__) || defined(__APPLE__)
+    sigset_t held;
+    sigemptyset(&held);
+    sigaddset(&held, SIGINT);
+    sigaddset(&held, SIGTERM);
+    sigaddset(&held, SIGHUP);
+    sigprocmask(SIG_BLOCK, &held, &before_);
+#endif
+  }
+  ~InterruptionsHeld() {
+#if defined(__unix__) || defined(__APPLE__)
+    sigprocmask(SIG_SETMASK, &before_, nullptr);
+#endif
+  }
+  InterruptionsHeld(const InterruptionsHeld&) = delete;
+  InterruptionsHeld& operator=(const InterruptionsHeld&) = delete;
+
+ private:
+#if defined(__unix__) || defined(__APPLE__)
+  sigset_t before_{};
+#endif
+};
+
+// Calls `handler` on each signal that interrupts a run: SIGINT, SIGTERM and
+// SIGHUP, or Ctrl-C and Ctrl-Break on Windows. A file-size limit does not
+// end the process (SIGXFSZ ignored): the write that passes it fails instead.
+inline void handle_interruptions(void (*handler)(int)) {
+#if defined(__unix__) || defined(__APPLE__)
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+  signal(SIGXFSZ, SIG_IGN);
+#else
+  std::signal(SIGINT, handler);
+  std::signal(SIGTERM, handler);
+#if defined(SIGBREAK)
+  std::signal(SIGBREAK, handler);
+#endif
+#endif
+}
+
+// Unlinks `file_name` with one system call: safe inside a signal handler.
+inline void unlink_now(const char* file_name) {
+#if defined(__unix__) || defined(__APPLE__)
+  ::unlink(file_name);
+#elif defined(_WIN32)
+  ::_unlink(file_name);
+#else
+  std::remove(file_name);
+#endif
+}
+
+// Ends the process as the default action of `signal_number` would, so that
+// the parent sees the signal. Called last in that signal's handler: the
+// signal, raised again, ends the process as the handler returns.
+inline void die_of(int signal_number) {
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
 }
 
 }  // namespace travorn_detail

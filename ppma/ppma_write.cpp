@@ -35,8 +35,8 @@ int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_
       return 1;
     }
   }
-  std::ofstream file_out(file_name, std::ios::out | std::ios::binary | std::ios::trunc);
-  if (!file_out) {
+  std::ofstream file_out;
+  if (!travorn_detail::open_output(file_out, file_name)) {
     report("PPMA_WRITE - Fatal error!\n")
         << "  Cannot open the output file \"" << file_name << "\".\n";
     return 1;

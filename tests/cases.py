@@ -12,7 +12,9 @@
 #   @@ append NAME COUNT TEXT         TEXT (a Python string literal) COUNT times more
 #   @@ stdin [noeol]                  what the command reads on standard input
 #   @@ run COMMAND                    a shell command; $TRAVORN, $PROBE, $CONSUMER run the
-#                                     programs named on the command line, $PYTHON this one
+#                                     programs named on the command line, $PYTHON this one;
+#                                     after LIMIT seconds its whole process group is killed
+#                                     and the case fails
 #   @@ status N                       its exit status (0 by default)
 #   @@ stdout                         its whole standard output; time stamps read
 #                                     STAMP, the build line "Compiled on DATE at TIME."
@@ -24,10 +26,11 @@
 #                                     the shared BMP corpus; good files that read match Pillow
 #
 # Usage: cases.py [--emulator CMD] NAME=PROGRAM... CASE (Windows programs end in .exe)
-import argparse, ast, datetime, importlib.util, os, re, shlex, subprocess, sys, tempfile
+import argparse, ast, datetime, importlib.util, os, re, shlex, signal, subprocess, sys, tempfile
 
 CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "corpus",
                       "bmpsuite")
+LIMIT = 120  # seconds for one command; the slowest takes about 11 s under Wine
 
 
 def parse(path):
@@ -66,10 +69,16 @@ def pixels(path):
 
 
 def run(command, env, cwd, stdin):
-    """Exit status and standard output of one shell command."""
-    child = subprocess.run(["sh", "-c", command], cwd=cwd, env=env, input=stdin,
-                           stdout=subprocess.PIPE, check=False)
-    return child.returncode, child.stdout.decode("latin-1").replace("\r\n", "\n")  # Windows lines
+    """Exit status and standard output of one shell command, in a process group of its own."""
+    child = subprocess.Popen(["sh", "-c", command], cwd=cwd, env=env, stdin=subprocess.PIPE,
+                             stdout=subprocess.PIPE, start_new_session=True)
+    try:
+        out, _ = child.communicate(stdin, timeout=LIMIT)
+    except subprocess.TimeoutExpired:
+        os.killpg(child.pid, signal.SIGKILL)
+        child.communicate()
+        raise AssertionError("still running after %d s, killed: %s" % (LIMIT, command))
+    return child.returncode, out.decode("latin-1").replace("\r\n", "\n")  # Windows lines
 
 
 def masked(text, args):
