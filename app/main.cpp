@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entry point of travorn: banner, the two file names, the outcome.
 #include <iostream>
 #include <string>

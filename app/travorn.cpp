@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The conversion routine: a P3 file in, a 24-bit BMP file out. The samples
 // are parsed straight into byte planes, rescaled to 0..255 and stored at
 // their flipped rows, so no integer plane is ever made.

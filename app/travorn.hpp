@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The conversion routine and its two image helpers.
 #ifndef TRAVORN_APP_TRAVORN_HPP
 #define TRAVORN_APP_TRAVORN_HPP

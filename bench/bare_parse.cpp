@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The floor for any P3 reader: read the file in chunks and sum every sample,
 // with no planes, no checks and no output. Usage: bare_parse FILE.ppm
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Times one library operation on a file, for the benchmark script:
 //   library_bench read-ppma IN.ppm            ppma_read alone
 //   library_bench write-ppma IN.ppm OUT.ppm   ppma_write of the image that IN holds

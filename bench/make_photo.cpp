@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes a photo-like binary PPM (P6) picture: smooth light, edges, texture
 // and sensor noise, so that samples take one to three (or five) digits as in
 // a real photograph. Usage: make_photo WIDTH HEIGHT MAXVAL OUT.ppm

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // travorn_oracle IN.ppm OUT.bmp: the plain design of the conversion, for the
 // benchmark's check that the fast converter writes the same bytes.
 #include <fstream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Byte order and the six binary field codecs.
 #include <istream>
 #include <ostream>

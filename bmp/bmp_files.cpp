@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole files: the two writers, the reader and the description of a file.
 // Each opens and closes its own stream and calls the format-level operations.
 #include <fstream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The 14-byte file header and the 40-byte bitmap header: write, read, print.
 #include <iostream>
 

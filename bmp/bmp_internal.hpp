@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers shared by the BMP module's source files; not installed.
 #ifndef TRAVORN_BMP_BMP_INTERNAL_HPP
 #define TRAVORN_BMP_BMP_INTERNAL_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pixel rows (24-bit and 8-bit) and the palette: the bytes behind the headers.
 #include <algorithm>
 #include <iomanip>

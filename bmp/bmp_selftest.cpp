@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The module's self-tests: two fixed images written, any file read back.
 #include <iostream>
 #include <memory>

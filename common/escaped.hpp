@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bytes of a file shown in a report: printable ASCII as it is, any other
 // byte as \xHH, so that binary input never reaches the terminal raw.
 // Header-only and private to the project.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The files the libraries read and write, beyond their streams: how long
 // an input is, and what becomes of an output that could not be finished,
 // whether a write failed or the process was interrupted. Header-only and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The few calls the libraries and the converter make to the operating
 // system beyond the standard library, each with a fallback that does
 // nothing where the call is missing. Header-only and private to the project.

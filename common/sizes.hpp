@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Size arithmetic that cannot wrap, on any platform, and planes that are
 // refused rather than thrown for. Every size decision of the libraries and
 // the converter goes through these. Header-only and private to the project.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // bmp_print_test on any bytes: a status and its report, nothing else.
 #include "bmp/bmp.hpp"
 #include "fuzz_support.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // bmp_read on any bytes, with either byte order: a status, every plane freed.
 #include "bmp/bmp.hpp"
 #include "fuzz_support.hpp"

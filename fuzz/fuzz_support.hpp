@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the fuzz targets share: the input as a file that the readers open by
 // name, and std::cout silenced while they run.
 #ifndef TRAVORN_FUZZ_FUZZ_SUPPORT_HPP

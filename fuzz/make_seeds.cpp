@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the fuzzers' seed corpus: small files from the project's own writers,
 // then the same files damaged by hand. Run from the repository root:
 //   build/fuzz/make_seeds fuzz/corpus

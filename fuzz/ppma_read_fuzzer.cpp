@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ppma_read on any bytes: a status, every plane freed, nothing else.
 #include "fuzz_support.hpp"
 #include "ppma/ppma.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays files through a fuzz target where libFuzzer is not linked: each
 // argument is a file or a folder of files. Every crash ever found stays a test.
 #include <cstdint>

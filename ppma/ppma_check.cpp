@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checking integer planes against the rules of the format.
 #include <cstdint>
 #include <iostream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The synthetic example picture and the module's two self-tests.
 //
 // The picture's edges depend on the precision of every step: single (float)

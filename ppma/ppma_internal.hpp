@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers shared by the PPMA module's source files; not installed.
 #ifndef TRAVORN_PPMA_PPMA_INTERNAL_HPP
 #define TRAVORN_PPMA_PPMA_INTERNAL_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sample parser. Most samples are short digit runs between single
 // blanks, so the fast path classifies 64 bytes at once into white space,
 // digits and anything else (with SSE2, or eight bytes at a time). Over a run

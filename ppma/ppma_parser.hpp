@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sample parser of the PPMA module; not installed.
 #ifndef TRAVORN_PPMA_PPMA_PARSER_HPP
 #define TRAVORN_PPMA_PPMA_PARSER_HPP

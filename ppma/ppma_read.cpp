@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a P3 file: open it, read the header line by line, check the size,
 // make room for the planes, read the samples.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Samples to bytes: the rescale rule of the converter, for library users.
 #include <algorithm>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a P3 file into a destination of the caller's choosing: the
 // module's own integer planes, or the converter's byte planes. Part of the
 // project, not of the installed interface.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing a P3 file: four header lines, then four pixels a line at most.
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 # Runs one case file of tests/cases: writes its input files into a fresh
 # folder, runs its command there through the shell, and compares the exit
 # status, the whole standard output and the files written with the case's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fast reader and converter against the plain design (oracle.cpp), on
 // valid pictures that reach every fast path (short and long tokens, every
 // way of cutting a token at a chunk's end, the rescale table, planes that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // probe: calls one operation of the two libraries by name, for the case
 // files in tests/cases. The library's own reports come first on standard
 // output, then "= " and the result, then what the operation handed back:

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # 64-bit big-endian IBM Z Linux, linked statically and run under qemu-user.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR s390x)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # 64-bit Windows (MinGW-w64 with POSIX threads), linked statically and run
 # under Wine.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // consumer IN.ppm OUT.bmp: reads a PPMA file and writes it as a top-down
 // 24-bit BMP file (a negative height keeps the top row first), with the
 // pixels travorn gives it for any maxval.

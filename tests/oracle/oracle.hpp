@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plain one-item-at-a-time design of the conversion, kept as an oracle
 // for the fast paths: one formatted extraction per sample, one byte at a time
 // into the BMP file. Slow, short and easy to check against the format.

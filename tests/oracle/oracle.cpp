@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "oracle.hpp"
 
 #include <charconv>
