@@ -1,70 +1,374 @@
-// Uncompressed 8-bit and 24-bit BMP files: write, read and describe.
-//
-// Failure flags are bool: false for success, true for failure. Every report
-// goes to std::cout. Planes handed out through out-parameters were allocated
-// with new[] and are released by the caller with delete[] (once per distinct
-// plane: after an 8-bit read all three pointers designate one plane).
+// SPDX-License-Identifier: MIT
+/// @file bmp.hpp
+/// @brief Uncompressed 8-bit and 24-bit BMP files: write, read and describe.
+///
+/// An image is held in byte planes of `xsize` × |`ysize`| bytes, row by row:
+/// the pixel in row `i` and column `j` is element `i * xsize + j`. **Row 0 is
+/// the first row stored in the file**, which is the *bottom* row of the
+/// picture when the height is positive and the *top* row when it is negative;
+/// the operations never flip rows. To write planes whose row 0 is the top row
+/// (as ppma_read() gives them), pass the height negated. A 24-bit image has
+/// three planes passed in the order R, G, B (the file stores each pixel as B,
+/// G, R); an 8-bit image has one plane of palette indices.
+///
+/// **Statuses:** every operation that can fail returns a `bool`, **`true`
+/// for failure and `false` for success**. (The ppma library returns `int`, 0
+/// for success.) Nothing is thrown.
+///
+/// **Reports:** every report goes to `std::cout` as a block: an empty line, a
+/// header line naming the operation in upper case (`BMP_READ: Fatal error!`),
+/// and detail lines indented by two spaces.
+///
+/// **Ownership:** planes handed out through out-parameters were allocated
+/// with `new[]` and are released by the caller with `delete[]`, **once per
+/// distinct plane**: after an 8-bit bmp_read() the three pointers designate
+/// one plane. Planes and arrays passed in stay the caller's.
+///
+/// **Byte order:** the multi-byte header fields follow one process-wide
+/// setting (bmp_byte_swap_set()); its initial value gives standard BMP files.
+/// Single bytes (pixels, palette entries) never depend on it.
 #ifndef TRAVORN_BMP_BMP_HPP
 #define TRAVORN_BMP_BMP_HPP
 
 #include <cstdint>
 #include <iosfwd>
 
-// Byte order of the multi-byte header fields: true (the initial value) is
-// least significant byte first, the standard BMP order.
-bool bmp_byte_swap_get();
-void bmp_byte_swap_set(bool value);
+/// @cond INTERNAL
+#if defined(_WIN32) && defined(TRAVORN_SHARED)
+#if defined(TRAVORN_BUILDING_BMP)
+#define BMP_API __declspec(dllexport)
+#else
+#define BMP_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
+#define BMP_API __attribute__((visibility("default")))
+#else
+#define BMP_API
+#endif
+/// @endcond
 
-void u_short_int_write(uint16_t value, std::ostream& file_out);
-void u_long_int_write(uint32_t value, std::ostream& file_out);
-void long_int_write(int32_t value, std::ostream& file_out);
-bool u_short_int_read(uint16_t* value, std::istream& file_in);
-bool u_long_int_read(uint32_t* value, std::istream& file_in);
-bool long_int_read(int32_t* value, std::istream& file_in);
+/// @brief The byte order of the multi-byte header fields.
+/// @return `true` (the initial value): least significant byte first, the
+///         standard BMP order; `false`: most significant byte first.
+BMP_API bool bmp_byte_swap_get();
 
-void bmp_header1_write(std::ostream& file_out, uint16_t filetype, uint32_t filesize,
-                       uint16_t reserved1, uint16_t reserved2, uint32_t bitmapoffset);
-bool bmp_header1_read(std::istream& file_in, uint16_t* filetype, uint32_t* filesize,
-                      uint16_t* reserved1, uint16_t* reserved2, uint32_t* bitmapoffset);
-void bmp_header1_print(uint16_t filetype, uint32_t filesize, uint16_t reserved1, uint16_t reserved2,
-                       uint32_t bitmapoffset);
-void bmp_header2_write(std::ostream& file_out, uint32_t size, uint32_t width, int32_t height,
-                       uint16_t planes, uint16_t bitsperpixel, uint32_t compression,
-                       uint32_t sizeofbitmap, uint32_t horzresolution, uint32_t vertresolution,
-                       uint32_t colorsused, uint32_t colorsimportant);
-bool bmp_header2_read(std::istream& file_in, uint32_t* size, uint32_t* width, int32_t* height,
-                      uint16_t* planes, uint16_t* bitsperpixel, uint32_t* compression,
-                      uint32_t* sizeofbitmap, uint32_t* horzresolution, uint32_t* vertresolution,
-                      uint32_t* colorsused, uint32_t* colorsimportant);
-void bmp_header2_print(uint32_t size, uint32_t width, int32_t height, uint16_t planes,
-                       uint16_t bitsperpixel, uint32_t compression, uint32_t sizeofbitmap,
-                       uint32_t horzresolution, uint32_t vertresolution, uint32_t colorsused,
-                       uint32_t colorsimportant);
+/// @brief Sets the byte order of every header field written or read from the
+/// next field on, for the whole process. Not safe to call while another
+/// thread reads or writes a BMP file.
+/// @param value `true` for least significant byte first (standard BMP files),
+///        `false` for most significant byte first.
+BMP_API void bmp_byte_swap_set(bool value);
 
-void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
-                       const unsigned char* r, const unsigned char* g, const unsigned char* b);
-bool bmp_24_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize, unsigned char* r,
-                      unsigned char* g, unsigned char* b);
-void bmp_08_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
-                       const unsigned char* plane);
-bool bmp_08_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize, unsigned char* plane);
+/// @brief Writes an unsigned 16-bit field as 2 bytes in the current byte order.
+/// @param value The field's value.
+/// @param file_out Stream written to; its state is not tested.
+BMP_API void u_short_int_write(uint16_t value, std::ostream& file_out);
 
-void bmp_palette_write(std::ostream& file_out, uint32_t colorsused, const unsigned char* r,
-                       const unsigned char* g, const unsigned char* b, const unsigned char* a);
-bool bmp_palette_read(std::istream& file_in, uint32_t colorsused, unsigned char* r,
-                      unsigned char* g, unsigned char* b, unsigned char* a);
-void bmp_palette_print(uint32_t colorsused, const unsigned char* r, const unsigned char* g,
-                       const unsigned char* b, const unsigned char* a);
+/// @brief Writes an unsigned 32-bit field as 4 bytes in the current byte order.
+/// @param value The field's value.
+/// @param file_out Stream written to; its state is not tested.
+BMP_API void u_long_int_write(uint32_t value, std::ostream& file_out);
 
-bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize, const unsigned char* r,
-                  const unsigned char* g, const unsigned char* b);
-bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize, const unsigned char* plane);
-bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned char** r,
-              unsigned char** g, unsigned char** b);
+/// @brief Writes a signed 32-bit field (two's complement) as 4 bytes in the
+/// current byte order.
+/// @param value The field's value.
+/// @param file_out Stream written to; its state is not tested.
+BMP_API void long_int_write(int32_t value, std::ostream& file_out);
 
-bool bmp_24_write_test(const char* file_name);
-bool bmp_08_write_test(const char* file_name);
-bool bmp_read_test(const char* file_name);
-bool bmp_print_test(const char* file_name);
+/// @brief Reads an unsigned 16-bit field of 2 bytes in the current byte order.
+/// @param[out] value Receives the value; left unchanged on failure.
+/// @param file_in Stream read from.
+/// @return `false` when the value was read; `true` when the input ended
+///         first (bytes read before stay consumed). Prints nothing.
+BMP_API bool u_short_int_read(uint16_t* value, std::istream& file_in);
+
+/// @brief Reads an unsigned 32-bit field of 4 bytes in the current byte order.
+/// @param[out] value Receives the value; left unchanged on failure.
+/// @param file_in Stream read from.
+/// @return `false` when the value was read; `true` when the input ended
+///         first. Prints nothing.
+BMP_API bool u_long_int_read(uint32_t* value, std::istream& file_in);
+
+/// @brief Reads a signed 32-bit field of 4 bytes in the current byte order.
+/// @param[out] value Receives the value; left unchanged on failure.
+/// @param file_in Stream read from.
+/// @return `false` when the value was read; `true` when the input ended
+///         first. Prints nothing.
+BMP_API bool long_int_read(int32_t* value, std::istream& file_in);
+
+/// @brief Writes the 14-byte file header, each field as given.
+///
+/// To make a file begin with the letters "BM", pass `filetype` 19778 when
+/// bmp_byte_swap_get() is `true` and 16973 when it is `false`.
+/// @param file_out Stream at offset 0 of the new file.
+/// @param filetype FILETYPE, written as an ordinary 16-bit field.
+/// @param filesize FILESIZE: the whole file's size in bytes.
+/// @param reserved1 RESERVED1.
+/// @param reserved2 RESERVED2.
+/// @param bitmapoffset BITMAPOFFSET: where the pixel rows begin.
+BMP_API void bmp_header1_write(std::ostream& file_out, uint16_t filetype, uint32_t filesize,
+                               uint16_t reserved1, uint16_t reserved2, uint32_t bitmapoffset);
+
+/// @brief Reads the 14-byte file header.
+/// @param file_in Stream at offset 0.
+/// @param[out] filetype FILETYPE as first byte × 256 + second byte, whatever
+///        the byte order: 16973 for a file that begins with "BM".
+/// @param[out] filesize FILESIZE.
+/// @param[out] reserved1 RESERVED1.
+/// @param[out] reserved2 RESERVED2.
+/// @param[out] bitmapoffset BITMAPOFFSET.
+/// @return `false` when all five fields were read; `true` when the input
+///         ended first (the field that failed and those after it are left
+///         unchanged). Prints nothing.
+BMP_API bool bmp_header1_read(std::istream& file_in, uint16_t* filetype, uint32_t* filesize,
+                              uint16_t* reserved1, uint16_t* reserved2, uint32_t* bitmapoffset);
+
+/// @brief Prints the file header's fields on `std::cout`: an empty line,
+/// `  Contents of BMP file header:`, an empty line and one line a field
+/// (`    FILETYPE =     16973`), values in decimal from the 20th column.
+/// @param filetype FILETYPE, printed as a number.
+/// @param filesize FILESIZE.
+/// @param reserved1 RESERVED1.
+/// @param reserved2 RESERVED2.
+/// @param bitmapoffset BITMAPOFFSET.
+BMP_API void bmp_header1_print(uint16_t filetype, uint32_t filesize, uint16_t reserved1,
+                               uint16_t reserved2, uint32_t bitmapoffset);
+
+/// @brief Writes the 40-byte bitmap header, each field as given.
+/// @param file_out Stream at offset 14 of the new file.
+/// @param size SIZE: the bitmap header's length, 40.
+/// @param width WIDTH in pixels.
+/// @param height HEIGHT in rows: positive when the bottom row is stored
+///        first, negative when the top row is.
+/// @param planes PLANES, 1.
+/// @param bitsperpixel BITSPERPIXEL: 8 or 24.
+/// @param compression COMPRESSION, 0 for none.
+/// @param sizeofbitmap SIZEOFBITMAP.
+/// @param horzresolution HORZRESOLUTION.
+/// @param vertresolution VERTRESOLUTION.
+/// @param colorsused COLORSUSED: palette entries after the header.
+/// @param colorsimportant COLORSIMPORTANT.
+BMP_API void bmp_header2_write(std::ostream& file_out, uint32_t size, uint32_t width,
+                               int32_t height, uint16_t planes, uint16_t bitsperpixel,
+                               uint32_t compression, uint32_t sizeofbitmap, uint32_t horzresolution,
+                               uint32_t vertresolution, uint32_t colorsused,
+                               uint32_t colorsimportant);
+
+/// @brief Reads the 40-byte bitmap header, each field as it stands.
+/// @param file_in Stream at offset 14.
+/// @param[out] size SIZE.
+/// @param[out] width WIDTH.
+/// @param[out] height HEIGHT, with its sign.
+/// @param[out] planes PLANES.
+/// @param[out] bitsperpixel BITSPERPIXEL.
+/// @param[out] compression COMPRESSION.
+/// @param[out] sizeofbitmap SIZEOFBITMAP.
+/// @param[out] horzresolution HORZRESOLUTION.
+/// @param[out] vertresolution VERTRESOLUTION.
+/// @param[out] colorsused COLORSUSED.
+/// @param[out] colorsimportant COLORSIMPORTANT.
+/// @return `false` when all eleven fields were read; `true` when the input
+///         ended first (the field that failed and those after it are left
+///         unchanged). Prints nothing.
+BMP_API bool bmp_header2_read(std::istream& file_in, uint32_t* size, uint32_t* width,
+                              int32_t* height, uint16_t* planes, uint16_t* bitsperpixel,
+                              uint32_t* compression, uint32_t* sizeofbitmap,
+                              uint32_t* horzresolution, uint32_t* vertresolution,
+                              uint32_t* colorsused, uint32_t* colorsimportant);
+
+/// @brief Prints the bitmap header's fields on `std::cout`: an empty line,
+/// `  Contents of BMP file bitmap header:`, an empty line and one line a
+/// field (`    WIDTH =           21`), values in decimal from the 23rd column.
+/// @param size SIZE.
+/// @param width WIDTH.
+/// @param height HEIGHT, printed with its sign.
+/// @param planes PLANES.
+/// @param bitsperpixel BITSPERPIXEL.
+/// @param compression COMPRESSION.
+/// @param sizeofbitmap SIZEOFBITMAP.
+/// @param horzresolution HORZRESOLUTION.
+/// @param vertresolution VERTRESOLUTION.
+/// @param colorsused COLORSUSED.
+/// @param colorsimportant COLORSIMPORTANT.
+BMP_API void bmp_header2_print(uint32_t size, uint32_t width, int32_t height, uint16_t planes,
+                               uint16_t bitsperpixel, uint32_t compression, uint32_t sizeofbitmap,
+                               uint32_t horzresolution, uint32_t vertresolution,
+                               uint32_t colorsused, uint32_t colorsimportant);
+
+/// @brief Writes |`ysize`| rows of 24-bit pixels: each pixel as the bytes B,
+/// G, R, each row padded with zero bytes to a multiple of 4 bytes.
+/// @param file_out Stream at the first pixel byte; its state is not tested.
+/// @param xsize Pixels a row.
+/// @param ysize Rows; only its magnitude counts (plane row 0 is written
+///        first either way).
+/// @param r R plane of `xsize` × |`ysize`| bytes, rows in file order.
+/// @param g G plane, as `r`.
+/// @param b B plane, as `r`.
+BMP_API void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
+                               const unsigned char* r, const unsigned char* g,
+                               const unsigned char* b);
+
+/// @brief Reads |`ysize`| rows of 24-bit pixels (B, G, R bytes, rows padded
+/// to a multiple of 4 bytes) into the caller's planes.
+/// @param file_in Stream at the first pixel byte.
+/// @param xsize Pixels a row.
+/// @param ysize Rows; only its magnitude counts.
+/// @param[out] r Caller-owned R plane of `xsize` × |`ysize`| bytes, filled
+///        with the rows in file order.
+/// @param[out] g G plane, as `r`.
+/// @param[out] b B plane, as `r`.
+/// @return `false` when every pixel was read, also when the input ends in a
+///         row's padding (after the warning `BMP_24_DATA_READ - Warning!`);
+///         `true` when it ends before a pixel byte, after
+///         `BMP_24_DATA_READ: Fatal error!` with
+///         `Failed reading G for pixel (column,row).` (B, G or R).
+BMP_API bool bmp_24_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize,
+                              unsigned char* r, unsigned char* g, unsigned char* b);
+
+/// @brief Writes |`ysize`| rows of 8-bit pixels (one byte each), each row
+/// padded with zero bytes to a multiple of 4 bytes.
+/// @param file_out Stream at the first pixel byte; its state is not tested.
+/// @param xsize Pixels a row.
+/// @param ysize Rows; only its magnitude counts.
+/// @param plane `xsize` × |`ysize`| palette indices, rows in file order.
+BMP_API void bmp_08_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
+                               const unsigned char* plane);
+
+/// @brief Reads |`ysize`| rows of 8-bit pixels into the caller's plane.
+/// @param file_in Stream at the first pixel byte.
+/// @param xsize Pixels a row.
+/// @param ysize Rows; only its magnitude counts.
+/// @param[out] plane Caller-owned plane of `xsize` × |`ysize`| bytes, filled
+///        with the rows in file order.
+/// @return `false` when every pixel was read, also when the input ends in a
+///         row's padding (after the warning `BMP_08_DATA_READ - Warning!`);
+///         `true` when it ends before a pixel, after
+///         `BMP_08_DATA_READ: Fatal error!`.
+BMP_API bool bmp_08_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize,
+                              unsigned char* plane);
+
+/// @brief Writes a palette: for each entry the four bytes B, G, R, A.
+/// @param file_out Stream after the bitmap header; its state is not tested.
+/// @param colorsused Number of entries.
+/// @param r Red of each entry (`colorsused` bytes).
+/// @param g Green of each entry.
+/// @param b Blue of each entry.
+/// @param a Fourth byte of each entry.
+BMP_API void bmp_palette_write(std::ostream& file_out, uint32_t colorsused, const unsigned char* r,
+                               const unsigned char* g, const unsigned char* b,
+                               const unsigned char* a);
+
+/// @brief Reads a palette of `colorsused` entries (B, G, R, A bytes each).
+/// @param file_in Stream at the first palette byte.
+/// @param colorsused Number of entries; 0 reads nothing.
+/// @param[out] r Caller-owned array of `colorsused` bytes: each entry's red.
+/// @param[out] g Each entry's green, as `r`.
+/// @param[out] b Each entry's blue, as `r`.
+/// @param[out] a Each entry's fourth byte, as `r`.
+/// @return `false` when every entry was read; `true` when the input ended
+///         first, after `BMP_PALETTE_READ: Fatal error!` with
+///         `Failed reading R for palette color N.` (B, G, R or A).
+BMP_API bool bmp_palette_read(std::istream& file_in, uint32_t colorsused, unsigned char* r,
+                              unsigned char* g, unsigned char* b, unsigned char* a);
+
+/// @brief Prints a palette on `std::cout` as a table (` Color    Blue   Green
+/// Red   Trans`), each value in decimal right-aligned in six columns; with no
+/// entry, `    There are NO colors defined for the palette.`.
+/// @param colorsused Number of entries.
+/// @param r Red of each entry (`colorsused` bytes).
+/// @param g Green of each entry.
+/// @param b Blue of each entry.
+/// @param a Fourth byte of each entry.
+BMP_API void bmp_palette_print(uint32_t colorsused, const unsigned char* r, const unsigned char* g,
+                               const unsigned char* b, const unsigned char* a);
+
+/// @brief Writes an uncompressed 24-bit BMP file: the two headers (no
+/// palette, BITMAPOFFSET 54) and the pixel rows in plane order.
+///
+/// Creates `file_name` (or cuts an existing file to length 0) in binary mode.
+/// The rows are written in plane order and never flipped: with a positive
+/// `ysize` plane row 0 must be the picture's bottom row; for planes whose row
+/// 0 is the top row, pass `-ysize`.
+/// @param file_name NUL-terminated path of the file to write.
+/// @param xsize WIDTH in pixels.
+/// @param ysize HEIGHT, written with its sign; |`ysize`| rows are written.
+/// @param r R plane of `xsize` × |`ysize`| bytes, rows in file order.
+/// @param g G plane, as `r`.
+/// @param b B plane, as `r`.
+/// @return `false` when the file was written and closed; `true` after a
+///         `BMP_24_WRITE - Fatal error!` report: `The image is too large for a
+///         BMP file.` (nothing created), `Could not open the output file.`, or
+///         `Error while writing the output file.`, in which case the
+///         unfinished file is removed.
+BMP_API bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize,
+                          const unsigned char* r, const unsigned char* g, const unsigned char* b);
+
+/// @brief Writes an uncompressed 8-bit BMP file: the two headers, a palette
+/// of 256 grey levels (entry i is i, i, i) and the pixel rows in plane order.
+/// @param file_name NUL-terminated path of the file to write.
+/// @param xsize WIDTH in pixels.
+/// @param ysize HEIGHT, written with its sign; |`ysize`| rows are written.
+/// @param plane `xsize` × |`ysize`| palette indices, rows in file order.
+/// @return `false` when the file was written and closed; `true` after a
+///         `BMP_08_WRITE - Fatal error!` report, as bmp_24_write() gives.
+BMP_API bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
+                          const unsigned char* plane);
+
+/// @brief Reads an uncompressed 8-bit or 24-bit BMP file into newly allocated
+/// byte planes.
+///
+/// Checks that the file begins with "BM", skips a longer bitmap header and
+/// any gap up to BITMAPOFFSET, and refuses compressed files, a HEIGHT of
+/// -2147483648 and planes larger than the file could hold, before anything
+/// is allocated.
+/// @param file_name NUL-terminated path of the BMP file.
+/// @param[out] xsize WIDTH in pixels.
+/// @param[out] ysize HEIGHT with its sign: positive when plane row 0 is the
+///        picture's bottom row, negative when it is the top row.
+/// @param[out] r Receives the R plane of `xsize` × |`ysize`| bytes, rows in
+///        file order, allocated with `new[]`. For an 8-bit file `r`, `g` and
+///        `b` all receive **one** plane of palette indices: release it once.
+///        Set the three pointers to null before the call and release each
+///        distinct non-null one with `delete[]` whatever the status.
+/// @param[out] g Receives the G plane, as `r`.
+/// @param[out] b Receives the B plane, as `r`.
+/// @return `false` when the whole image was read; `true` after a report:
+///         `BMP_READ - Fatal error!` with `Could not open the input file.`, or
+///         `BMP_READ: Fatal error!` with the reason (a header that ends early,
+///         the magic-number report, an unsupported COMPRESSION or HEIGHT, an
+///         unrecognized BITSPERPIXEL, `BMP_24_DATA_READ failed.`, ...).
+BMP_API bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned char** r,
+                      unsigned char** g, unsigned char** b);
+
+/// @brief Writes the 200 × 200 test picture (red where row + column <= 200,
+/// then green below the diagonal, blue above) with bmp_24_write().
+/// @param file_name NUL-terminated path of the file to write.
+/// @return `false` when written (nothing printed); `true` after the writer's
+///         report and `BMP_24_WRITE_TEST - Fatal error!` with `The test failed.`.
+BMP_API bool bmp_24_write_test(const char* file_name);
+
+/// @brief Writes the 255 × 255 test plane (column mod (row + 1)) with
+/// bmp_08_write().
+/// @param file_name NUL-terminated path of the file to write.
+/// @return `false` when written (nothing printed); `true` after the writer's
+///         report and `BMP_08_WRITE_TEST - Fatal error!` with `The test failed.`.
+BMP_API bool bmp_08_write_test(const char* file_name);
+
+/// @brief Reads a BMP file with bmp_read() and releases what it handed out.
+/// @param file_name NUL-terminated path of the file to read.
+/// @return The status of bmp_read(), whose reports are the only output.
+BMP_API bool bmp_read_test(const char* file_name);
+
+/// @brief Describes a BMP file on `std::cout`: a `BMP_PRINT_TEST:` banner
+/// naming the file, both headers (bmp_header1_print(), bmp_header2_print())
+/// and the palette (bmp_palette_print()); then reads the pixel rows to check
+/// that the file is whole, without printing them. The magic number is shown,
+/// not checked.
+/// @param file_name NUL-terminated path of the file to describe.
+/// @return `false` when the whole file was read; `true` after a
+///         `BMP_PRINT_TEST - Fatal error!` report (`Could not open the input
+///         file.`) or a `BMP_PRINT_TEST: Fatal error!` report naming what
+///         failed.
+BMP_API bool bmp_print_test(const char* file_name);
 
 #endif  // TRAVORN_BMP_BMP_HPP

@@ -1,39 +1,246 @@
-// ASCII PPM ("P3") images: read, check, write and generate.
-//
-// Status results are 0 for success and 1 for failure. Every report goes to
-// std::cout. Planes handed out through out-parameters were allocated with
-// new[] and are released by the caller with delete[].
+// SPDX-License-Identifier: MIT
+/// @file ppma.hpp
+/// @brief ASCII PPM ("P3") images: read, check, write and generate.
+///
+/// An image is three separate planes R, G and B of `xsize` × `ysize` signed
+/// 32-bit samples each, row by row: the sample of column `i` (0-based, left to
+/// right) in row `j` (0-based, **top row first**, as a P3 file lists them) is
+/// element `j * xsize + i`. The planes are passed in the order R, G, B.
+///
+/// **Statuses:** every operation that can fail returns an `int`, **0 for
+/// success and 1 for failure**. (The bmp library returns `bool`, `true` for
+/// failure.) Nothing is thrown.
+///
+/// **Reports:** every report goes to `std::cout` as a block: an empty line, a
+/// header line naming the operation in upper case (`PPMA_READ - Fatal
+/// error!`), and detail lines indented by two spaces. When a callee fails, its
+/// report comes first and each caller adds its own block.
+///
+/// **Ownership:** a plane handed out through an out-parameter was allocated
+/// with `new[]`; the caller owns it from then on, also when the operation
+/// failed, and releases it with `delete[]`. Planes passed in stay the caller's.
 #ifndef TRAVORN_PPMA_PPMA_HPP
 #define TRAVORN_PPMA_PPMA_HPP
 
 #include <cstdint>
 #include <iosfwd>
 
-int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* maxrgb, int32_t** r,
-              int32_t** g, int32_t** b);
-int ppma_read_header(std::istream& file_in, int32_t* xsize, int32_t* ysize, int32_t* maxrgb);
-int ppma_read_data(std::istream& file_in, int32_t xsize, int32_t ysize, int32_t* r, int32_t* g,
-                   int32_t* b);
+/// @cond INTERNAL
+#if defined(_WIN32) && defined(TRAVORN_SHARED)
+#if defined(TRAVORN_BUILDING_PPMA)
+#define PPMA_API __declspec(dllexport)
+#else
+#define PPMA_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
+#define PPMA_API __attribute__((visibility("default")))
+#else
+#define PPMA_API
+#endif
+/// @endcond
 
-int ppma_check_data(int32_t xsize, int32_t ysize, int32_t maxrgb, const int32_t* r,
-                    const int32_t* g, const int32_t* b);
+/// @brief Reads a P3 file into three newly allocated integer planes.
+///
+/// Opens `file_name` in binary mode, reads the header with ppma_read_header()
+/// and the samples as ppma_read_data() does, and closes the file. The header
+/// is the magic word `P3` (or `p3`), `xsize`, `ysize` and `maxrgb`, in any
+/// grouping over lines, with whole-line comments (`#` first); the samples
+/// begin on the line after `maxrgb`. Sizes of 0 are accepted (empty planes);
+/// negative sizes and images of more than 2147483647 pixels are refused
+/// before any plane is allocated. Large planes are allocated only when the
+/// rest of a regular file can hold the samples (two characters each at
+/// least); from a pipe they grow as the samples arrive.
+///
+/// @param file_name NUL-terminated path of the P3 file.
+/// @param[out] xsize Columns of the image (set as soon as the header gives it).
+/// @param[out] ysize Rows of the image.
+/// @param[out] maxrgb The largest sample value the header declares; the
+///        samples are not checked against it (see ppma_check_data()).
+/// @param[out] r Receives the R plane: `xsize * ysize` samples, top row first,
+///        allocated with `new[]`. Set the three pointers to null before the
+///        call; after it, release every one that is not null with `delete[]`,
+///        whatever the status (after a failed data read only the samples read
+///        before the failure are defined).
+/// @param[out] g Receives the G plane, as `r`.
+/// @param[out] b Receives the B plane, as `r`.
+/// @return 0 when the whole image was read; 1 on failure, after a report:
+///         `PPMA_READ - Fatal error!` with `Cannot open the input file "NAME".`,
+///         `PPMA_READ_HEADER failed.` (after the header's own report) or
+///         `PPMA_READ_DATA failed.` (short data, a token that is not a 32-bit
+///         decimal number, a last sample with no character after it).
+PPMA_API int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* maxrgb,
+                       int32_t** r, int32_t** g, int32_t** b);
 
-int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_t* r,
-               const int32_t* g, const int32_t* b);
-int ppma_write_header(std::ostream& file_out, const char* file_name, int32_t xsize, int32_t ysize,
-                      int32_t maxrgb);
-int ppma_write_data(std::ostream& file_out, int32_t xsize, int32_t ysize, const int32_t* r,
-                    const int32_t* g, const int32_t* b);
+/// @brief Parses a P3 header from a stream positioned at the file's start.
+///
+/// Reads line by line (lines of up to 65536 characters): skips comment lines
+/// (`#` as their first character) and blank lines before the magic word,
+/// takes the magic word (`P3` or `p3` exactly), then the three numbers, each
+/// from the rest of the current line or from the next line that holds one.
+/// Whatever follows `maxrgb` on its line is dropped.
+///
+/// @param file_in Stream opened on the file (binary mode advised); the
+///        operation neither opens, positions nor closes it.
+/// @param[out] xsize Columns, stored as soon as it is parsed.
+/// @param[out] ysize Rows, stored as soon as it is parsed.
+/// @param[out] maxrgb The declared largest sample value.
+/// @return 0 with the stream at the start of the line after `maxrgb`'s; 1 on
+///         failure, after a `PPMA_READ_HEADER` report: `End of file.` (also
+///         for a line too long or a read error), `Bad magic number = "WORD".`
+///         (bytes outside printable ASCII shown as `\xHH`), or a number
+///         outside the signed 32-bit range. Values parsed before a failure
+///         stay stored.
+PPMA_API int ppma_read_header(std::istream& file_in, int32_t* xsize, int32_t* ysize,
+                              int32_t* maxrgb);
 
-// Maps each of the xsize * ysize samples of `plane` from 0..maxrgb onto
-// 0..255 into `bytes`, exactly as travorn does: a sample is clamped to
-// 0..maxrgb, then scaled by 255 / maxrgb and rounded with halves up; with
-// maxrgb below 1 every byte is 0. Nothing is written for sizes below 1.
-void ppma_scale_to_bytes(int32_t xsize, int32_t ysize, int32_t maxrgb, const int32_t* plane,
-                         unsigned char* bytes);
+/// @brief Reads `xsize * ysize` pixels of samples into the caller's planes.
+///
+/// The samples are decimal integers (optional sign, digits, within the signed
+/// 32-bit range) separated by white space, pixel by pixel from the top row,
+/// each pixel R, G, B. Anything after the last pixel is ignored, but the last
+/// sample must be followed by at least one character. Nothing is read when
+/// either size is below 1.
+///
+/// @param file_in Stream positioned where the samples begin (after
+///        ppma_read_header()); neither opened, positioned nor closed here.
+/// @param xsize Columns.
+/// @param ysize Rows.
+/// @param r Caller-owned R plane of at least `xsize * ysize` elements, filled
+///        top row first.
+/// @param g Caller-owned G plane, as `r`.
+/// @param b Caller-owned B plane, as `r`.
+/// @return 0 when every sample was read; 1 when the data end early or hold
+///         a token that is not a sample. Prints nothing.
+PPMA_API int ppma_read_data(std::istream& file_in, int32_t xsize, int32_t ysize, int32_t* r,
+                            int32_t* g, int32_t* b);
 
-int ppma_example(int32_t xsize, int32_t ysize, int32_t* r, int32_t* g, int32_t* b);
-int ppma_read_test(const char* file_name);
-int ppma_write_test(const char* file_name);
+/// @brief Checks an image against the rules of the format and reports the
+/// first violation.
+///
+/// The tests, in order: `xsize` and `ysize` at least 1; no null plane; then
+/// every sample of R, then of G, then of B, row by row, between 0 and
+/// `maxrgb` inclusive. The planes are only read.
+///
+/// @param xsize Columns.
+/// @param ysize Rows.
+/// @param maxrgb The largest sample value allowed.
+/// @param r R plane of `xsize * ysize` samples, top row first, or null.
+/// @param g G plane, as `r`.
+/// @param b B plane, as `r`.
+/// @return 0 when every test passes (nothing printed); 1 at the first failed
+///         test, after one report: `PPMA_CHECK_DATA: Error!` with
+///         `xsize <= 0.`, `ysize <= 0.` or `Null pointer to R.` (G, B), or
+///         `PPMA_CHECK_DATA - Fatal error!` with `Negative data.` or
+///         `Data exceeds MAXRGB = M` and the sample's place as `L(column,row)=v`.
+PPMA_API int ppma_check_data(int32_t xsize, int32_t ysize, int32_t maxrgb, const int32_t* r,
+                             const int32_t* g, const int32_t* b);
+
+/// @brief Writes an image as a P3 file.
+///
+/// Creates `file_name` (or cuts an existing file to length 0) in binary mode
+/// and writes the header (ppma_write_header(), with `maxrgb` the largest
+/// sample of the three planes, 0 if none is positive) and the samples
+/// (ppma_write_data()). The samples are written as they are, unchecked.
+///
+/// @param file_name NUL-terminated path of the file to write; it also
+///        appears in the file's comment line.
+/// @param xsize Columns.
+/// @param ysize Rows.
+/// @param r R plane of at least `xsize * ysize` samples, top row first; may
+///        be null only when the image has no pixel.
+/// @param g G plane, as `r`.
+/// @param b B plane, as `r`.
+/// @return 0 when the whole file was written and closed; 1 on failure, after
+///         a `PPMA_WRITE - Fatal error!` report: `Null pointer to R.` (G, B;
+///         no file is created), `Cannot open the output file "NAME".`, or
+///         `Error while writing the output file.` (a full disk, a size
+///         limit), in which case the unfinished file is removed.
+PPMA_API int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_t* r,
+                        const int32_t* g, const int32_t* b);
+
+/// @brief Writes the four header lines of a P3 file.
+///
+/// Writes `P3`, `# NAME created by KELMORA::PPMA_WRITE.`, `xsize`, two
+/// spaces and `ysize`, then `maxrgb`, each line ended by a newline.
+///
+/// @param file_out Stream of the new file; neither opened nor closed here.
+/// @param file_name Name shown in the comment line.
+/// @param xsize Columns.
+/// @param ysize Rows.
+/// @param maxrgb The largest sample value to declare.
+/// @return Always 0; the stream's state is left for the caller to test.
+PPMA_API int ppma_write_header(std::ostream& file_out, const char* file_name, int32_t xsize,
+                               int32_t ysize, int32_t maxrgb);
+
+/// @brief Writes the samples of an image in P3 layout.
+///
+/// Pixel by pixel from the top row, each as `R G B`; a pixel is followed by
+/// a newline when it ends its row, when it is the fourth of a group of four
+/// counted from the image's first pixel, or when it is the last pixel, and by
+/// one space otherwise. Nothing is written when either size is below 1.
+///
+/// @param file_out Stream of the new file, after the header.
+/// @param xsize Columns.
+/// @param ysize Rows.
+/// @param r R plane of at least `xsize * ysize` samples, top row first.
+/// @param g G plane, as `r`.
+/// @param b B plane, as `r`.
+/// @return Always 0; the stream's state is left for the caller to test.
+PPMA_API int ppma_write_data(std::ostream& file_out, int32_t xsize, int32_t ysize, const int32_t* r,
+                             const int32_t* g, const int32_t* b);
+
+/// @brief Maps a plane's samples from `0..maxrgb` onto bytes `0..255`, as the
+/// travorn converter does.
+///
+/// Each sample is clamped to `0..maxrgb`, then scaled by 255 / `maxrgb` and
+/// rounded with halves up (exact 64-bit arithmetic); with `maxrgb` below 1
+/// every byte is 0. Nothing is written when either size is below 1.
+///
+/// @param xsize Columns.
+/// @param ysize Rows.
+/// @param maxrgb The image's declared largest sample value.
+/// @param plane `xsize * ysize` samples, in any row order.
+/// @param[out] bytes Caller-owned array of at least `xsize * ysize` bytes;
+///        element k receives the byte of sample k.
+PPMA_API void ppma_scale_to_bytes(int32_t xsize, int32_t ysize, int32_t maxrgb,
+                                  const int32_t* plane, unsigned char* bytes);
+
+/// @brief Fills three planes with the synthetic example picture.
+///
+/// Over a background of (50, 150, 250), each channel shows the area under one
+/// curve (a parabola for red, a sine arch for green, a ramp for blue), shaded
+/// by the curve's height; the values lie in 0..255. Nothing is written when
+/// `ysize` or `xsize` is below 1.
+///
+/// @param xsize Columns.
+/// @param ysize Rows.
+/// @param[out] r Caller-allocated R plane of at least `xsize * ysize`
+///        elements, filled top row first.
+/// @param[out] g G plane, as `r`.
+/// @param[out] b B plane, as `r`.
+/// @return Always 0; prints nothing.
+PPMA_API int ppma_example(int32_t xsize, int32_t ysize, int32_t* r, int32_t* g, int32_t* b);
+
+/// @brief Reads a P3 file with ppma_read(), checks it with ppma_check_data()
+/// and reports the outcome.
+///
+/// @param file_name NUL-terminated path of the file to read.
+/// @return 0 when the file was read and approved, after two `PPMA_READ_TEST:`
+///         reports (`PPMA_READ was able to read "NAME".`, then
+///         `PPMA_CHECK_DATA has approved the data from the file.`); 1 after
+///         the callees' reports and a `PPMA_READ_TEST - Fatal error!` report
+///         (`PPMA_READ failed.` or
+///         `PPMA_CHECK_DATA reports bad data in the file.`). The planes are
+///         released inside.
+PPMA_API int ppma_read_test(const char* file_name);
+
+/// @brief Writes the 300 × 300 example picture (ppma_example()) as a P3 file
+/// with ppma_write().
+///
+/// @param file_name NUL-terminated path of the file to write.
+/// @return 0 when the file was written (nothing printed); 1 after
+///         ppma_write()'s report and `PPMA_WRITE_TEST - Fatal error!` with
+///         `PPMA_WRITE failed.`.
+PPMA_API int ppma_write_test(const char* file_name);
 
 #endif  // TRAVORN_PPMA_PPMA_HPP
