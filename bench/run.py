@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Benchmark of travorn against the general tools, with a Markdown report.
 
 Makes its own inputs (photo-like pictures of 1, 12 and 48 megapixels, maxval
@@ -25,7 +26,7 @@ says. Every travorn output is compared with the plain per-item design
 (travorn_oracle, kept in the tests); a difference stops the benchmark.
 strace -f counts the threads that travorn and the library reader start.
 
-Usage: bench/run.py [--build build] [--work /tmp/travorn-bench] [--runs 5]
+Usage: bench/run.py [--build build/test] [--work /tmp/travorn-bench] [--runs 5]
                     [--sizes 1,12,48] [--out bench]
 Needs netpbm, imagemagick, hyperfine, strace, time (GNU /usr/bin/time),
 taskset (util-linux) and python3-matplotlib.
@@ -195,7 +196,7 @@ def threads_started(exe, plain):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", default="build")
+    parser.add_argument("--build", default="build/test")
     parser.add_argument("--work", default="/tmp/travorn-bench")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--sizes", default="1,12,48")
@@ -204,7 +205,7 @@ def main():
     build = os.path.abspath(args.build)
     exe = {name: os.path.join(build, sub, name) for name, sub in
            [("travorn", ""), ("library_bench", "bench"), ("bare_parse", "bench"),
-            ("make_photo", "bench"), ("travorn_oracle", "tests")]}
+            ("make_photo", "bench"), ("travorn_oracle", "bench")]}
     os.makedirs(args.work, exist_ok=True)
     sizes = [int(s) for s in args.sizes.split(",")]
     # What starting a process through Python, taskset and GNU time costs by

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs each libFuzzer target from its seed corpus for SECONDS (default 60).
 # Any crash, leak, out-of-memory or time-out fails the run; the input that
 # caused it is left in fuzz/findings/ to be fixed and added to fuzz/crashers/.
@@ -6,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-build=build-fuzz/fuzz
+build=build/fuzz/fuzz
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p fuzz/findings

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Outside programs link the libraries as users do.
 #   consumer_test.sh cmake SOURCE BUILD CXX FLAGS
 #       against the package installed from this build (find_package), and
@@ -26,7 +27,7 @@ cmake)
   test "$(head -c 2 "$work/a.bmp")" = BM
   test -f "$work/prefix/include/ppma/ppma.hpp" && test -f "$work/prefix/include/bmp/bmp.hpp"
   test -x "$work/prefix/bin/travorn"
-  test -f "$work/prefix/share/man/man1/travorn.1"
+  ls "$work/prefix/share/man/man1/travorn.1"* > /dev/null
   cmake -S "$source_dir/examples/consumer" -B "$work/subdir" "${compiler[@]}" \
     -DTRAVORN_SOURCE_DIR="$source_dir" > /dev/null
   cmake --build "$work/subdir" -j2 > /dev/null
@@ -41,7 +42,8 @@ pkg-config)
   # shellcheck disable=SC2046,SC2086  # pkg-config's words are flags
   "$cxx" -std=c++17 $flags "$source_dir/examples/consumer/main.cpp" -o "$work/consumer" \
     $(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs travorn)
-  "$work/consumer" "$source_dir/examples/example.ppm" "$work/a.bmp" > /dev/null
+  # shellcheck disable=SC2046  # a shared build's libraries are found beside the .pc file
+  LD_LIBRARY_PATH="$(dirname "$pc_dir")" "$work/consumer" "$source_dir/examples/example.ppm" "$work/a.bmp" > /dev/null
   test "$(head -c 2 "$work/a.bmp")" = BM
   echo "consumer: built with pkg-config --cflags --libs travorn"
   ;;
