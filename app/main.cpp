@@ -6,15 +6,14 @@
 #include "app/travorn.hpp"
 #include "common/files.hpp"
 #include "common/platform.hpp"
+#include "common/report.hpp"
 
 namespace {
 // Shows the prompt and reads one whole line, without the carriage return
 // of a CR LF line end; false when the input has ended (also after a last
 // line without a newline).
 bool prompt(const char* question, std::string* name) {
-  std::cout << "\n"
-            << "TRAVORN:\n"
-            << question << std::flush;
+  travorn_detail::report("TRAVORN:\n") << question << std::flush;
   std::getline(std::cin, *name);
   if (!name->empty() && name->back() == '\r') name->pop_back();
   return !std::cin.eof();
@@ -33,12 +32,11 @@ void interrupted(int signal_number) {
 int main(int argc, char* argv[]) {
   travorn_detail::handle_interruptions(interrupted);
   timestamp();
-  std::cout << "\n"
-            << "TRAVORN:\n"
-            << "\n"
-            << "  Compiled on " << __DATE__ << " at " << __TIME__ << ".\n"
-            << "\n"
-            << "  Convert a NetPBM ASCII PPM file to Microsoft BMP format.\n";
+  travorn_detail::report("TRAVORN:\n")
+      << "\n"
+      << "  Compiled on " << __DATE__ << " at " << __TIME__ << ".\n"
+      << "\n"
+      << "  Convert a NetPBM ASCII PPM file to Microsoft BMP format.\n";
 
   std::string input_file_name = argc >= 2 ? argv[1] : "";
   std::string output_file_name = argc >= 3 ? argv[2] : "";
@@ -49,15 +47,11 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   if (travorn(input_file_name.c_str(), output_file_name.c_str()) != 0) {
-    std::cout << "\n"
-              << "TRAVORN - Fatal error!\n"
-              << "  The conversion was not successful.\n";
+    travorn_detail::report("TRAVORN - Fatal error!\n") << "  The conversion was not successful.\n";
     return 1;
   }
-  std::cout << "\n"
-            << "TRAVORN:\n"
-            << "  Normal end of execution.\n"
-            << "\n";
+  travorn_detail::report("TRAVORN:\n") << "  Normal end of execution.\n"
+                                       << "\n";
   timestamp();
   return 0;
 }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The conversion routine: a P3 file in, a 24-bit BMP file out. The samples
-// are parsed straight into byte planes, rescaled to 0..255 and stored at
-// their flipped rows, so no integer plane is ever made.
+// are parsed straight into byte planes, rescaled to 0..255 and stored in
+// file order, so no integer plane is ever made; the BMP writer walks the
+// rows from the last to the first, so that the file holds the bottom row
+// first.
 #include "app/travorn.hpp"
 
 #include <algorithm>
@@ -10,22 +12,23 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
-#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include "bmp/bmp.hpp"
+#include "bmp/bmp_internal.hpp"
 #include "common/files.hpp"
 #include "common/platform.hpp"
+#include "common/report.hpp"
 #include "common/sizes.hpp"
 #include "ppma/ppma.hpp"
 #include "ppma/ppma_sink.hpp"
 
 namespace {
 
-inline std::ostream& report(const char* header_line) { return std::cout << '\n' << header_line; }
+using travorn_detail::report;
 
 // Below this maximum every sample's byte comes from a table made once per image.
 constexpr std::int32_t kTableMax = 1 << 20;
@@ -73,115 +76,62 @@ void clamp_pixels(const std::int32_t* rgb, std::size_t count, unsigned char* r, 
   }
 }
 
-// Exchanges row i with row ysize - 1 - i for the upper half of the rows.
-template <typename T>
-void flip_rows(std::int32_t xsize, std::int32_t ysize, T* plane) {
-  if (xsize < 1 || ysize < 2) return;
-  const auto width = static_cast<std::size_t>(xsize);
-  for (std::int32_t i = 0; i < ysize / 2; ++i) {
-    T* top = plane + std::size_t(i) * width;
-    T* bottom = plane + std::size_t(ysize - 1 - i) * width;
-    std::swap_ranges(top, top + width, bottom);
-  }
-}
-
-// The converter's destination for the samples: three byte planes in BMP row
-// order. Made whole at once, each row is stored at its flipped place as it
-// arrives; grown with the input, the rows are stored in file order and
-// flipped once the read is over.
+// The converter's destination for the samples: three byte planes, rows in
+// file order.
 class BytePlanes final : public ppma_detail::SampleSink {
  public:
   void begin(std::int32_t xsize, std::int32_t ysize, std::int32_t maxrgb) override {
-    xsize_ = xsize;
-    ysize_ = ysize;
     maxrgb_ = maxrgb;
-  }
-  bool reserve(std::uint64_t pixels) override {
-    flipped_ = true;
-    return make_room(pixels, 0);
-  }
-  bool grow(std::uint64_t pixels, std::uint64_t kept) override { return make_room(pixels, kept); }
-  void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) override {
-    if (maxrgb_ == 255) {  // the common case: only the clamp can change a sample
-      store_rows(first, rgb, samples / 3, clamp_pixels);
-    } else if (table_) {
-      const unsigned char* const table = table_.get();
-      const std::int32_t top = maxrgb_;
-      store_rows(first, rgb, samples / 3,
-                 [table, top](std::int32_t v) { return table[std::clamp(v, 0, top)]; });
-    } else {
-      const std::int32_t top = maxrgb_;
-      store_rows(first, rgb, samples / 3, [top](std::int32_t v) {
-        unsigned char byte = 0;
-        ppma_scale_to_bytes(1, 1, top, &v, &byte);
-        return byte;
-      });
-    }
-  }
-
-  // Rows in BMP order, once the read has succeeded.
-  void finish() {
-    if (flipped_) return;
-    for (auto& plane : plane_) flip_rows(xsize_, ysize_, plane.get());
-  }
-  const unsigned char* plane(int c) const { return plane_[c].get(); }
-
- private:
-  // The table of every sample's byte, made with the first room, when the
-  // image holds more samples than the table has entries.
-  void make_table() {
-    const std::uint64_t samples = 3 * std::uint64_t(xsize_) * std::uint64_t(ysize_);
-    if (maxrgb_ == 255 || maxrgb_ < 1 || maxrgb_ > kTableMax || samples <= std::uint64_t(maxrgb_)) {
+    // Every sample's byte from a table, when the image holds more samples
+    // than the table has entries.
+    const std::uint64_t samples = 3 * std::uint64_t(xsize) * std::uint64_t(ysize);
+    if (maxrgb == 255 || maxrgb < 1 || maxrgb > kTableMax || samples <= std::uint64_t(maxrgb)) {
       return;
     }
-    table_.reset(travorn_detail::new_plane<unsigned char>(std::uint64_t(maxrgb_) + 1));
-    for (std::int32_t v = 0; table_ && v <= maxrgb_; ++v) {
-      ppma_scale_to_bytes(1, 1, maxrgb_, &v, &table_[std::size_t(v)]);
+    table_.reset(travorn_detail::new_plane<unsigned char>(std::uint64_t(maxrgb) + 1));
+    for (std::int32_t v = 0; table_ && v <= maxrgb; ++v) {
+      table_[std::size_t(v)] = ppma_detail::scale_sample(v, maxrgb);
     }
   }
-
-  bool make_room(std::uint64_t pixels, std::uint64_t keep) {
-    if (keep == 0) make_table();  // with the first room
+  bool make_room(std::uint64_t pixels, std::uint64_t kept) override {
     for (auto& plane : plane_) {
-      if (!travorn_detail::renew_plane(&plane, pixels, keep)) return false;
+      if (!travorn_detail::renew_plane(&plane, pixels, kept)) return false;
     }
     return true;
   }
-
-  // Stores `pixels` pixels from pixel `first` on, a row's run at a time.
-  // `narrow` maps one sample to its byte, or stores a run of pixels itself.
-  template <typename Narrow>
-  void store_rows(std::uint64_t first, const std::int32_t* rgb, std::size_t pixels, Narrow narrow) {
-    const auto width = static_cast<std::uint64_t>(xsize_);
-    while (pixels > 0) {
-      const std::uint64_t row = first / width;
-      const std::uint64_t column = first % width;
-      const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(pixels, width - column));
-      const std::uint64_t to = (flipped_ ? std::uint64_t(ysize_) - 1 - row : row) * width + column;
-      unsigned char* __restrict r = plane_[0].get() + to;
-      unsigned char* __restrict g = plane_[1].get() + to;
-      unsigned char* __restrict b = plane_[2].get() + to;
-      if constexpr (std::is_invocable_v<Narrow, std::int32_t>) {
-        for (std::size_t i = 0; i < run; ++i) {
-          r[i] = narrow(rgb[3 * i]);
-          g[i] = narrow(rgb[3 * i + 1]);
-          b[i] = narrow(rgb[3 * i + 2]);
-        }
-      } else {
-        narrow(rgb, run, r, g, b);
-      }
-      rgb += 3 * run;
-      first += run;
-      pixels -= run;
+  void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) override {
+    const std::size_t pixels = samples / 3;
+    unsigned char* __restrict r = plane_[0].get() + first;
+    unsigned char* __restrict g = plane_[1].get() + first;
+    unsigned char* __restrict b = plane_[2].get() + first;
+    const std::int32_t top = maxrgb_;
+    if (maxrgb_ == 255) {  // the common case: only the clamp can change a sample
+      clamp_pixels(rgb, pixels, r, g, b);
+    } else if (const unsigned char* const table = table_.get()) {
+      narrow(rgb, pixels, r, g, b,
+             [table, top](std::int32_t v) { return table[std::clamp(v, 0, top)]; });
+    } else {
+      narrow(rgb, pixels, r, g, b,
+             [top](std::int32_t v) { return ppma_detail::scale_sample(v, top); });
     }
   }
 
-  std::int32_t xsize_ = 0;
-  std::int32_t ysize_ = 0;
+  const unsigned char* plane(int c) const { return plane_[c].get(); }
+
+ private:
+  template <typename Byte>
+  static void narrow(const std::int32_t* rgb, std::size_t pixels, unsigned char* __restrict r,
+                     unsigned char* __restrict g, unsigned char* __restrict b, Byte byte) {
+    for (std::size_t i = 0; i < pixels; ++i) {
+      r[i] = byte(rgb[3 * i]);
+      g[i] = byte(rgb[3 * i + 1]);
+      b[i] = byte(rgb[3 * i + 2]);
+    }
+  }
+
   std::int32_t maxrgb_ = 0;
   std::unique_ptr<unsigned char[]> table_;
   std::unique_ptr<unsigned char[]> plane_[3];
-  bool flipped_ = false;
 };
 
 // True when `file_name` is a regular file, or a link to one, that holds
@@ -230,9 +180,8 @@ int travorn(const char* input_file_name, const char* output_file_name) {
   report("TRAVORN:\n") << "  XSIZE = " << xsize << ".\n"
                        << "  YSIZE = " << ysize << ".\n";
   report("TRAVORN:\n") << "  Flipping data orientation.\n";
-  planes.finish();
-  if (bmp_24_write(output_file_name, static_cast<uint32_t>(xsize), ysize, planes.plane(0),
-                   planes.plane(1), planes.plane(2))) {
+  if (bmp_detail::write_24(output_file_name, static_cast<uint32_t>(xsize), ysize, planes.plane(0),
+                           planes.plane(1), planes.plane(2), /*bottom_up=*/true)) {
     report("TRAVORN - Fatal error!\n") << "  BMP_24_WRITE failed.\n";
     return 1;
   }
@@ -241,7 +190,12 @@ int travorn(const char* input_file_name, const char* output_file_name) {
 }
 
 void imat_vert_flip(int32_t xsize, int32_t ysize, int32_t* plane) {
-  flip_rows(xsize, ysize, plane);
+  if (xsize < 1 || ysize < 2) return;
+  const auto width = static_cast<std::size_t>(xsize);
+  for (std::int32_t i = 0; i < ysize / 2; ++i) {  // row i with row ysize - 1 - i
+    std::swap_ranges(plane + std::size_t(i) * width, plane + std::size_t(i + 1) * width,
+                     plane + std::size_t(ysize - 1 - i) * width);
+  }
 }
 
 void int_2_u_char(int32_t xsize, int32_t ysize, const int32_t* source, unsigned char* target) {

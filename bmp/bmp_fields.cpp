@@ -76,4 +76,6 @@ bool long_int_read(int32_t* value, std::istream& file_in) {
   return false;
 }
 
-std::uint16_t bmp_detail::filetype_for_bm() { return bmp_byte_swap ? 19778 : 16973; }
+std::uint16_t bmp_detail::filetype_for_bm() {
+  return bmp_byte_swap ? std::uint16_t{'M' << 8 | 'B'} : kMagicBM;  // "BM" on disk either way
+}

@@ -23,9 +23,9 @@ using travorn_detail::product_within;
 namespace {
 
 constexpr std::uint32_t kGreyEntries = 256;
-// Planes up to this many bytes are allocated as the header says; larger ones
-// only when the rest of a regular file holds their pixel rows.
-constexpr std::uint64_t kTrustedPlaneBytes = 16u << 20;
+// Planes up to this many bytes each are allocated as the header says;
+// larger ones only when the rest of a regular file holds their pixel rows.
+constexpr std::uint64_t kTrustedBytesPerPlane = 16u << 20;
 // Palettes up to this many entries are taken on trust; larger ones only when
 // the rest of a regular file holds them.
 constexpr std::uint32_t kTrustedPaletteEntries = 1u << 20;
@@ -212,7 +212,7 @@ bool check_rows(std::istream& in, const char* fatal, Layout* h, std::uint64_t* p
   }
   const std::uint32_t rows = row_count(h->height);
   *plane_bytes = std::uint64_t{h->width} * rows;  // both below 2^32: no wrap
-  if (*plane_bytes <= kTrustedPlaneBytes) return false;
+  if (*plane_bytes <= kTrustedBytesPerPlane) return false;
   if (!known_depth(*h)) return report_depth(fatal, *h);
   const std::uint64_t row = h->bitsperpixel == 24 ? row_bytes_24(h->width) : row_bytes_08(h->width);
   const std::uint64_t last_padding = row - std::uint64_t{h->bitsperpixel / 8u} * h->width;
@@ -255,11 +255,18 @@ bool make_planes(const char* fatal, int count, std::uint64_t bytes,
 
 }  // namespace
 
+bool bmp_detail::write_24(const char* file_name, std::uint32_t xsize, std::int32_t ysize,
+                          const unsigned char* r, const unsigned char* g, const unsigned char* b,
+                          bool bottom_up) {
+  const std::uint64_t row = xsize == 0 ? 0 : row_bytes_24(xsize);
+  return write_file(
+      file_name, "BMP_24_WRITE - Fatal error!\n", 24, xsize, ysize, row, 0,
+      [&](std::ostream& out) { bmp_detail::write_24_rows(out, xsize, ysize, r, g, b, bottom_up); });
+}
+
 bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize, const unsigned char* r,
                   const unsigned char* g, const unsigned char* b) {
-  const std::uint64_t row = xsize == 0 ? 0 : row_bytes_24(xsize);
-  return write_file(file_name, "BMP_24_WRITE - Fatal error!\n", 24, xsize, ysize, row, 0,
-                    [&](std::ostream& out) { bmp_24_data_write(out, xsize, ysize, r, g, b); });
+  return bmp_detail::write_24(file_name, xsize, ysize, r, g, b, false);
 }
 
 bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,

@@ -4,14 +4,16 @@
 #define TRAVORN_BMP_BMP_INTERNAL_HPP
 
 #include <cstdint>
-#include <iostream>
+#include <iosfwd>
+
+#include "common/report.hpp"
 
 namespace bmp_detail {
 
 constexpr std::uint32_t kFileHeaderBytes = 14;
 constexpr std::uint32_t kInfoHeaderBytes = 40;
 constexpr std::uint32_t kPixelDataOffset = kFileHeaderBytes + kInfoHeaderBytes;  // 54
-constexpr std::uint16_t kMagicBM = 16973;  // "BM" as first byte * 256 + second byte
+constexpr std::uint16_t kMagicBM = 'B' << 8 | 'M';  // as bmp_header1_read gives it
 
 // Zero bytes that pad a row of 3 * width (24-bit) or width (8-bit) bytes to a multiple of 4.
 constexpr std::uint32_t padding_24(std::uint32_t width) { return (4u - (3u * width) % 4u) % 4u; }
@@ -33,11 +35,22 @@ constexpr std::uint32_t row_count(std::int32_t height) {
 }
 static_assert(row_count(-3) == 3 && row_count(INT32_MIN) == 2147483648u);
 
-// Prints the empty line and the header line of a report block.
-inline std::ostream& report(const char* header_line) { return std::cout << '\n' << header_line; }
+using travorn_detail::report;
 
 // The FILETYPE value that puts "BM" on disk under the current byte order.
 std::uint16_t filetype_for_bm();
+
+// Writes 24-bit rows as bmp_24_data_write does, or with `bottom_up` the
+// planes' rows from the last to the first, so that planes whose row 0 is a
+// picture's top row make a file with a positive HEIGHT, bottom row first.
+void write_24_rows(std::ostream& file_out, std::uint32_t xsize, std::int32_t ysize,
+                   const unsigned char* r, const unsigned char* g, const unsigned char* b,
+                   bool bottom_up);
+
+// Writes a 24-bit file as bmp_24_write does, its rows by write_24_rows.
+bool write_24(const char* file_name, std::uint32_t xsize, std::int32_t ysize,
+              const unsigned char* r, const unsigned char* g, const unsigned char* b,
+              bool bottom_up);
 
 // Palette rows with their entry numbers counted from `first`, so that a
 // palette read in pieces reports the entry's place in the whole table.

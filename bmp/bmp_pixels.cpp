@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Pixel rows (24-bit and 8-bit) and the palette: the bytes behind the headers.
 #include <algorithm>
+#include <cstdint>
 #include <iomanip>
 #include <iostream>
 #include <memory>
@@ -16,12 +17,96 @@ using bmp_detail::report;
 using bmp_detail::row_count;
 
 namespace {
-// The 24-bit reader moves rows in blocks of this many pixels, so that a row
-// of any width needs no buffer of its own size.
-constexpr std::uint32_t kBlockPixels = 16384;
-// The 24-bit writer gathers rows into blocks of this many bytes.
-constexpr std::size_t kBlockBytes = std::size_t{256} * 1024;
-constexpr char kZeros[4] = {0, 0, 0, 0};
+// Every pixel row, 24-bit and 8-bit, written and read, moves through one
+// block: as large as all the rows need, up to this many bytes, or a small
+// block on the stack when that cannot be had. Rows are gathered into the
+// block across their ends for writing; a row wider than the block moves in
+// pieces of whole pixels.
+constexpr std::size_t kRowBlockBytes = std::size_t{256} * 1024;
+
+class RowBlock {
+ public:
+  explicit RowBlock(std::uint64_t needed)
+      : wanted_(needed < kRowBlockBytes ? static_cast<std::size_t>(needed) : kRowBlockBytes),
+        large_(wanted_ > sizeof small_ ? new (std::nothrow) char[wanted_] : nullptr) {}
+  char* data() { return large_ ? large_.get() : small_; }
+  std::size_t size() const { return large_ ? wanted_ : sizeof small_; }
+
+ private:
+  char small_[256];
+  std::size_t wanted_;
+  std::unique_ptr<char[]> large_;
+};
+
+// A pixel is kDepth bytes in the file: B, G, R (24-bit) or an index (8-bit).
+// join takes `n` pixels from element `k` of the planes to the file's bytes;
+// split the other way.
+template <int kDepth>
+void join(const unsigned char* const plane[3], std::uint64_t k, std::size_t n, char* to) {
+  auto* __restrict out = reinterpret_cast<unsigned char*>(to);
+  if constexpr (kDepth == 1) {
+    std::copy_n(plane[0] + k, n, out);
+  } else {
+    const unsigned char* __restrict r = plane[0] + k;
+    const unsigned char* __restrict g = plane[1] + k;
+    const unsigned char* __restrict b = plane[2] + k;
+    for (std::size_t e = 0; e < n; ++e) {
+      out[3 * e] = b[e];
+      out[3 * e + 1] = g[e];
+      out[3 * e + 2] = r[e];
+    }
+  }
+}
+template <int kDepth>
+void split(const char* from, std::size_t n, unsigned char* const plane[3], std::uint64_t k) {
+  const auto* __restrict in = reinterpret_cast<const unsigned char*>(from);
+  if constexpr (kDepth == 1) {
+    std::copy_n(in, n, plane[0] + k);
+  } else {
+    unsigned char* __restrict r = plane[0] + k;
+    unsigned char* __restrict g = plane[1] + k;
+    unsigned char* __restrict b = plane[2] + k;
+    for (std::size_t e = 0; e < n; ++e) {
+      b[e] = in[3 * e];
+      g[e] = in[3 * e + 1];
+      r[e] = in[3 * e + 2];
+    }
+  }
+}
+
+// Zero bytes that pad a row of `width` pixels to a multiple of 4 bytes.
+template <int kDepth>
+std::uint32_t padding(std::uint32_t width) {
+  return kDepth == 3 ? padding_24(width) : padding_08(width);
+}
+
+// Writes `rows` rows of `width` pixels from the planes: plane row 0 first,
+// or with `bottom_up` the last plane row first.
+template <int kDepth>
+void write_rows(std::ostream& out, std::uint32_t width, std::uint32_t rows,
+                const unsigned char* const plane[3], bool bottom_up) {
+  if (width == 0) return;  // rows of no bytes at all
+  const std::uint32_t pad = padding<kDepth>(width);
+  RowBlock block((std::uint64_t{kDepth} * width + pad) * rows);
+  std::size_t used = 0;
+  for (std::uint32_t i = 0; i < rows; ++i) {
+    const std::uint64_t first = std::uint64_t{bottom_up ? rows - 1 - i : i} * width;
+    for (std::uint32_t j = 0; j < width;) {
+      if (used + kDepth + pad > block.size()) {
+        out.write(block.data(), std::streamsize(used));
+        used = 0;
+      }
+      const auto n = static_cast<std::uint32_t>(
+          std::min<std::size_t>((block.size() - used - pad) / kDepth, width - j));
+      join<kDepth>(plane, first + j, n, block.data() + used);
+      used += std::size_t{kDepth} * n;
+      j += n;
+    }
+    std::fill_n(block.data() + used, pad, '\0');
+    used += pad;
+  }
+  out.write(block.data(), std::streamsize(used));
+}
 
 // Reads and drops a row's padding bytes. False, after the warning, when the
 // input ends inside them: a minor error that ends the read of the rows.
@@ -38,124 +123,70 @@ bool read_padding(std::istream& in, std::uint32_t padding, const char* warning_h
                          << "  This is a minor error.\n";
   return false;
 }
-}  // namespace
 
-void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
-                       const unsigned char* r, const unsigned char* g, const unsigned char* b) {
-  const std::uint32_t rows = row_count(ysize);
-  if (xsize == 0) return;  // rows of no bytes at all
-  const std::uint32_t padding = padding_24(xsize);
-  // Rows are gathered into a block across their ends, and the block is
-  // written whole, so that the output is made in few large writes. The
-  // block holds all the rows when they are few; rows of 256 bytes in all,
-  // or a large block that cannot be had, make do with one on the stack.
-  std::uint64_t all_rows = 0;
-  const std::size_t wanted = travorn_detail::product_within(3 * std::uint64_t{xsize} + padding,
-                                                            rows, kBlockBytes, &all_rows)
-                                 ? static_cast<std::size_t>(all_rows)
-                                 : kBlockBytes;
-  char small[256];
-  std::unique_ptr<char[]> large(wanted > sizeof small ? new (std::nothrow) char[wanted] : nullptr);
-  char* const block = large ? large.get() : small;
-  const std::size_t size = large ? wanted : sizeof small;
-  std::size_t used = 0;
-  std::size_t k = 0;  // plane element of the next pixel
+// Reads `rows` rows of `width` pixels into the planes, a piece of a row at
+// a time. True, after the report, when the input ends before a pixel's last
+// byte: the components of that pixel read so far stay stored.
+template <int kDepth>
+bool read_rows(std::istream& in, std::uint32_t width, std::uint32_t rows,
+               unsigned char* const plane[3], const char* fatal, const char* warning) {
+  if (width == 0) return false;
+  const std::uint32_t pad = padding<kDepth>(width);
+  RowBlock block(std::uint64_t{kDepth} * width * rows);
+  const std::size_t most = block.size() / kDepth;
+  std::uint64_t k = 0;  // plane element of the next pixel
   for (std::uint32_t i = 0; i < rows; ++i) {
-    for (std::uint32_t j = 0; j < xsize;) {
-      if (used + 3 + padding > size) {
-        file_out.write(block, std::streamsize(used));
-        used = 0;
-      }
-      const auto n =
-          static_cast<std::uint32_t>(std::min<std::size_t>((size - used - padding) / 3, xsize - j));
-      unsigned char* __restrict out = reinterpret_cast<unsigned char*>(block + used);
-      const unsigned char* __restrict from_r = r + k;
-      const unsigned char* __restrict from_g = g + k;
-      const unsigned char* __restrict from_b = b + k;
-      for (std::size_t e = 0; e < n; ++e) {
-        out[3 * e] = from_b[e];
-        out[3 * e + 1] = from_g[e];
-        out[3 * e + 2] = from_r[e];
-      }
-      k += n;
-      used += 3 * std::size_t(n);
-      j += n;
-    }
-    std::fill_n(block + used, padding, '\0');
-    used += padding;
-  }
-  file_out.write(block, std::streamsize(used));
-}
-
-bool bmp_24_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize, unsigned char* r,
-                      unsigned char* g, unsigned char* b) {
-  const std::uint32_t rows = row_count(ysize);
-  if (xsize == 0) return false;
-  const std::uint32_t padding = padding_24(xsize);
-  char block[3 * kBlockPixels];
-  std::size_t k = 0;
-  for (std::uint32_t i = 0; i < rows; ++i) {
-    for (std::uint32_t j = 0; j < xsize;) {
-      const std::uint32_t n = std::min(kBlockPixels, xsize - j);
-      file_in.read(block, 3 * std::streamsize(n));
-      const auto got = static_cast<std::uint32_t>(file_in.gcount());
-      const unsigned char* __restrict in = reinterpret_cast<const unsigned char*>(block);
-      unsigned char* __restrict to_r = r + k;
-      unsigned char* __restrict to_g = g + k;
-      unsigned char* __restrict to_b = b + k;
-      const std::uint32_t whole = got / 3;
-      for (std::size_t e = 0; e < whole; ++e) {
-        to_b[e] = in[3 * e];
-        to_g[e] = in[3 * e + 1];
-        to_r[e] = in[3 * e + 2];
-      }
-      in += std::size_t{3} * whole;
-      k += whole;
-      if (got < 3 * n) {  // the components of the failing pixel read so far stay stored
-        if (got % 3 > 0) b[k] = in[0];
-        if (got % 3 > 1) g[k] = in[1];
-        report("BMP_24_DATA_READ: Fatal error!\n")
-            << "  Failed reading "
-            << "BGR"[got % 3] << " for pixel (" << j + got / 3 << "," << i << ").\n";
+    for (std::uint32_t j = 0; j < width;) {
+      const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(most, width - j));
+      in.read(block.data(), std::streamsize{kDepth} * n);
+      const auto got = static_cast<std::uint32_t>(in.gcount());
+      split<kDepth>(block.data(), got / kDepth, plane, k);
+      k += got / kDepth;
+      if (got < kDepth * n) {
+        for (std::uint32_t c = 0; c < got % kDepth; ++c) {  // B, then G
+          plane[2 - c][k] = static_cast<unsigned char>(block.data()[got - got % kDepth + c]);
+        }
+        report(fatal) << "  Failed reading " << (kDepth == 3 ? "BGR"[got % 3] : 'R')
+                      << " for pixel (" << j + got / kDepth << "," << i << ").\n";
         return true;
       }
       j += n;
     }
-    if (!read_padding(file_in, padding, "BMP_24_DATA_READ - Warning!\n", i)) return false;
+    if (!read_padding(in, pad, warning, i)) return false;
   }
   return false;
+}
+}  // namespace
+
+void bmp_detail::write_24_rows(std::ostream& file_out, std::uint32_t xsize, std::int32_t ysize,
+                               const unsigned char* r, const unsigned char* g,
+                               const unsigned char* b, bool bottom_up) {
+  const unsigned char* const planes[3] = {r, g, b};
+  write_rows<3>(file_out, xsize, row_count(ysize), planes, bottom_up);
+}
+
+void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
+                       const unsigned char* r, const unsigned char* g, const unsigned char* b) {
+  bmp_detail::write_24_rows(file_out, xsize, ysize, r, g, b, false);
+}
+
+bool bmp_24_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize, unsigned char* r,
+                      unsigned char* g, unsigned char* b) {
+  unsigned char* const planes[3] = {r, g, b};
+  return read_rows<3>(file_in, xsize, row_count(ysize), planes, "BMP_24_DATA_READ: Fatal error!\n",
+                      "BMP_24_DATA_READ - Warning!\n");
 }
 
 void bmp_08_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
                        const unsigned char* plane) {
-  const std::uint32_t rows = row_count(ysize);
-  if (xsize == 0) return;
-  const std::uint32_t padding = padding_08(xsize);
-  const char* row = reinterpret_cast<const char*>(plane);
-  for (std::uint32_t i = 0; i < rows; ++i) {
-    file_out.write(row, xsize);
-    file_out.write(kZeros, padding);
-    row += xsize;
-  }
+  const unsigned char* const planes[3] = {plane, nullptr, nullptr};
+  write_rows<1>(file_out, xsize, row_count(ysize), planes, false);
 }
 
 bool bmp_08_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize, unsigned char* plane) {
-  const std::uint32_t rows = row_count(ysize);
-  if (xsize == 0) return false;
-  const std::uint32_t padding = padding_08(xsize);
-  char* row = reinterpret_cast<char*>(plane);
-  for (std::uint32_t i = 0; i < rows; ++i) {
-    file_in.read(row, xsize);
-    const auto got = static_cast<std::uint32_t>(file_in.gcount());
-    if (got < xsize) {
-      report("BMP_08_DATA_READ: Fatal error!\n")
-          << "  Failed reading R for pixel (" << got << "," << i << ").\n";
-      return true;
-    }
-    if (!read_padding(file_in, padding, "BMP_08_DATA_READ - Warning!\n", i)) return false;
-    row += xsize;
-  }
-  return false;
+  unsigned char* const planes[3] = {plane, nullptr, nullptr};
+  return read_rows<1>(file_in, xsize, row_count(ysize), planes, "BMP_08_DATA_READ: Fatal error!\n",
+                      "BMP_08_DATA_READ - Warning!\n");
 }
 
 void bmp_palette_write(std::ostream& file_out, uint32_t colorsused, const unsigned char* r,

@@ -4,12 +4,12 @@
 #define TRAVORN_PPMA_PPMA_INTERNAL_HPP
 
 #include <cstdint>
-#include <iostream>
+
+#include "common/report.hpp"
 
 namespace ppma_detail {
 
-// Prints the empty line and the header line of a report block.
-inline std::ostream& report(const char* header_line) { return std::cout << '\n' << header_line; }
+using travorn_detail::report;
 
 // White space as the C locale's isspace sees it (blank, \t \n \v \f \r);
 // false for the end of input (-1).

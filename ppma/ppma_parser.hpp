@@ -24,6 +24,9 @@ class SampleParser {
   // kBad: a token that is not a sample (a number that ends the input,
   // without a character after it, counts as bad).
   Status parse(std::int32_t* out, std::size_t count, std::size_t* parsed);
+  // The same with the kernel of the caller's choice (ppma_kernels.hpp).
+  template <typename Kernel>
+  Status parse_with(std::int32_t* out, std::size_t count, std::size_t* parsed);
 
  private:
   Status parse_carefully(std::int32_t* value);

@@ -33,7 +33,7 @@ constexpr std::uint64_t kMaxPixels = INT32_MAX;
 // Images whose integer planes take up to this many bytes in all are given
 // room as the header says; larger ones only when the input can hold their
 // samples, or room that grows as the samples arrive.
-constexpr std::uint64_t kTrustedPlaneBytes = 4u << 20;
+constexpr std::uint64_t kTrustedImageBytes = 4u << 20;
 // A sample takes at least two characters: a digit and white space after it.
 constexpr std::uint64_t kMinSampleChars = 2;
 // Room grows first to this many pixels, then doubles.
@@ -46,12 +46,18 @@ class IntegerPlanes final : public SampleSink {
  public:
   IntegerPlanes(std::int32_t* r, std::int32_t* g, std::int32_t* b) : plane_{r, g, b} {}
 
-  void begin(std::int32_t, std::int32_t, std::int32_t) override {}
-  bool reserve(std::uint64_t pixels) override {
-    whole_ = make_room(pixels, 0);
-    return whole_;
+  void begin(std::int32_t xsize, std::int32_t ysize, std::int32_t) override {
+    pixels_ = std::uint64_t(xsize) * std::uint64_t(ysize);
   }
-  bool grow(std::uint64_t pixels, std::uint64_t kept) override { return make_room(pixels, kept); }
+  // New planes of `pixels` elements holding the first `kept` of the old ones.
+  bool make_room(std::uint64_t pixels, std::uint64_t kept) override {
+    for (int c = 0; c < 3; ++c) {
+      if (!travorn_detail::renew_plane(&owned_[c], pixels, kept)) return false;
+      plane_[c] = owned_[c].get();
+    }
+    room_ = pixels;
+    return true;
+  }
   void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) override {
     std::int32_t* const r = plane_[0] + first;
     std::int32_t* const g = plane_[1] + first;
@@ -66,28 +72,20 @@ class IntegerPlanes final : public SampleSink {
     if (samples % 3 > 1) g[pixels] = rgb[3 * pixels + 1];
   }
 
-  // Hands the planes to the caller: after a success, and after a failed
-  // read into planes made whole at once.
+  // Hands the planes to the caller after a success, and after a failed read
+  // into planes that have room for the whole image (never shorter ones).
   void hand_over(bool ok, std::int32_t** r, std::int32_t** g, std::int32_t** b) {
-    if (!ok && !whole_) return;
+    if (!ok && (room_ < pixels_ || !owned_[0])) return;
     *r = owned_[0].release();
     *g = owned_[1].release();
     *b = owned_[2].release();
   }
 
  private:
-  // New planes of `pixels` elements holding the first `keep` of the old ones.
-  bool make_room(std::uint64_t pixels, std::uint64_t keep) {
-    for (int c = 0; c < 3; ++c) {
-      if (!travorn_detail::renew_plane(&owned_[c], pixels, keep)) return false;
-      plane_[c] = owned_[c].get();
-    }
-    return true;
-  }
-
   std::int32_t* plane_[3];
   std::unique_ptr<std::int32_t[]> owned_[3];
-  bool whole_ = false;
+  std::uint64_t pixels_ = 0;
+  std::uint64_t room_ = 0;
 };
 
 // Parses the samples of `pixels` pixels into `sink`. With `growing`, the
@@ -105,7 +103,7 @@ bool read_samples(std::istream& in, std::uint64_t pixels, SampleSink& sink, bool
     if (growing && done + n > room) {
       if (!whole) return false;
       room = std::min(pixels, std::max(kFirstGrowth, 2 * room));
-      if (!sink.grow(room, done)) return false;
+      if (!sink.make_room(room, done)) return false;
     }
     sink.store(done, batch, parsed);
     if (!whole) return false;
@@ -139,14 +137,14 @@ int read_planes(std::ifstream& file_in, const char* file_name, std::uint64_t pix
   const std::int64_t left =
       travorn_detail::bytes_after(travorn_detail::regular_file_size(file_name), file_in.tellg());
   std::uint64_t bytes = 0;
-  const bool trusted = product_within(3 * sizeof(std::int32_t), pixels, kTrustedPlaneBytes, &bytes);
+  const bool trusted = product_within(3 * sizeof(std::int32_t), pixels, kTrustedImageBytes, &bytes);
   const bool growing = !trusted && left < 0;
   if (!trusted && left >= 0 &&
       !product_within(3 * kMinSampleChars, pixels, std::uint64_t(left), &bytes)) {
     report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_DATA failed.\n";
     return 1;
   }
-  if (!growing && !sink.reserve(pixels)) {
+  if (!growing && !sink.make_room(pixels, 0)) {
     report("PPMA_READ - Fatal error!\n") << "  Not enough memory for the image planes.\n";
     return 1;
   }

@@ -10,18 +10,17 @@
 
 namespace ppma_detail {
 
-// Where the samples of an image go. The reader calls begin() once the
-// header is accepted, then either reserve() once or grow() as samples
-// arrive, and store() for each batch of samples, in file order.
+// Where the samples of an image go, always in file order (the top row
+// first). The reader calls begin() once the header is accepted, then
+// make_room() once for the whole image or, when the length of the input
+// cannot be known, again and again as samples arrive, and store() for each
+// batch of samples.
 class SampleSink {
  public:
   virtual void begin(std::int32_t xsize, std::int32_t ysize, std::int32_t maxrgb) = 0;
-  // Room for the whole image of `pixels` pixels at once; false when the
-  // memory cannot be had.
-  virtual bool reserve(std::uint64_t pixels) = 0;
   // Room for at least `pixels` pixels, keeping the `kept` pixels stored so
-  // far: used when the length of the input cannot be known.
-  virtual bool grow(std::uint64_t pixels, std::uint64_t kept) = 0;
+  // far; false when the memory cannot be had.
+  virtual bool make_room(std::uint64_t pixels, std::uint64_t kept) = 0;
   // Stores `samples` samples (R, G, B of each pixel in turn; a last pixel
   // may be incomplete) as pixels `first` and on.
   virtual void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) = 0;
@@ -38,6 +37,16 @@ class SampleSink {
 // 0 on success, 1 on failure.
 int read_image(const char* file_name, std::int32_t* xsize, std::int32_t* ysize,
                std::int32_t* maxrgb, SampleSink& sink);
+
+// The byte of sample `v` of an image whose samples run from 0 to `maxrgb`:
+// clamped to that range, scaled by 255 / maxrgb and rounded with halves up,
+// in 64 bits; 0 for every sample when maxrgb is below 1.
+inline unsigned char scale_sample(std::int32_t v, std::int32_t maxrgb) {
+  if (maxrgb < 1) return 0;
+  const std::int64_t top = maxrgb;
+  const std::int64_t clamped = v < 0 ? 0 : v > top ? top : v;
+  return static_cast<unsigned char>((clamped * 510 + top) / (2 * top));
+}
 
 }  // namespace ppma_detail
 

@@ -8,7 +8,8 @@
 # followed by its block of content lines (a block ends with a newline unless
 # the directive says noeol):
 #
-#   @@ requires posix|pillow          skipped (exit 77) where that is missing
+#   @@ requires posix|pillow|native   skipped (exit 77) where that is missing (native: no
+#                                     emulator and no sanitizer, for limits on memory)
 #   @@ in NAME [hex] [noeol]          an input file (hex: bytes as hex pairs)
 #   @@ append NAME COUNT TEXT         TEXT (a Python string literal) COUNT times more
 #   @@ stdin [noeol]                  what the command reads on standard input
@@ -74,10 +75,9 @@ def run(command, env, cwd, stdin):
     child = subprocess.Popen(["sh", "-c", command], cwd=cwd, env=env, stdin=subprocess.PIPE,
                              stdout=subprocess.PIPE, start_new_session=True)
     try:
-        out, _ = child.communicate(stdin, timeout=LIMIT)
+        out = child.communicate(stdin, timeout=LIMIT)[0]
     except subprocess.TimeoutExpired:
         os.killpg(child.pid, signal.SIGKILL)
-        child.communicate()
         raise AssertionError("still running after %d s, killed: %s" % (LIMIT, command))
     return child.returncode, out.decode("latin-1").replace("\r\n", "\n")  # Windows lines
 
@@ -126,6 +126,8 @@ def main():
                 skip("needs a POSIX platform")
             if "pillow" in words and not importlib.util.find_spec("PIL"):
                 skip("needs Pillow")
+            if "native" in words and (args.emulator or "ASAN_OPTIONS" in os.environ):
+                skip("needs a native run without sanitizers")
     local = (15 - datetime.datetime.utcnow().hour) % 24
     env = dict(os.environ, TZ="TRV%+d" % -(local if local <= 12 else local - 24), PYTHON=sys.executable)
     if args.emulator:  # the emulator's own memory counts in a program's peak

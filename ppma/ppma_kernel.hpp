@@ -1,0 +1,87 @@
+// SPDX-License-Identifier: MIT
+// What the sample parser asks of the instruction set: a kernel, written once
+// for each instruction set in a file of its own (ppma_kernel_portable.hpp,
+// ppma_kernel_sse2.hpp), is a class with two static functions.
+//
+//   static Kinds classify(const char* block);
+//     The 64 bytes from `block` by kind (below).
+//
+//   static void convert(const char** ends, std::size_t count, bool short_tokens,
+//                       std::int32_t* out);
+//     Stores in out[k] the value of the token that ends just before ends[k],
+//     for k below `count`. A token is one to eight digits; they are the bytes
+//     before its end back to the first byte that is not a digit, and at least
+//     that byte is readable (white space, or a NUL byte in front of the
+//     chunk). With `short_tokens` none has more than four. Up to eight bytes
+//     before each end are read. `ends` has room for four entries after
+//     `count`, which convert may overwrite.
+//
+// Both compute every value back from its token's end, so that the two are
+// proven by the same tests. Not installed.
+#ifndef TRAVORN_PPMA_PPMA_KERNEL_HPP
+#define TRAVORN_PPMA_PPMA_KERNEL_HPP
+
+#include <cstddef>
+#include <cstdint>
+
+namespace ppma_detail {
+
+// The bytes of a 64-byte block by kind: bit i of `space` is set when byte i
+// is white space, of `other` when it is neither white space nor a digit.
+struct Kinds {
+  std::uint64_t space;
+  std::uint64_t other;
+};
+
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+constexpr std::uint64_t kTops = 0x80 * kOnes;
+
+// Index of the lowest (highest) set bit of a nonzero value.
+inline int lowest_bit(std::uint64_t x) {
+#if defined(__GNUC__)
+  return __builtin_ctzll(x);
+#else
+  int n = 0;
+  for (; (x & 1u) == 0; x >>= 1) ++n;
+  return n;
+#endif
+}
+inline int highest_bit(std::uint64_t x) {
+#if defined(__GNUC__)
+  return 63 - __builtin_clzll(x);
+#else
+  int n = 63;
+  for (; (x >> 63) == 0; x <<= 1) --n;
+  return n;
+#endif
+}
+
+// Eight bytes with the first in the lowest position, on any host (the
+// compiler makes them one load, with a byte swap on big-endian hosts).
+inline std::uint64_t load_eight(const char* p) {
+  const auto* u = reinterpret_cast<const unsigned char*>(p);
+  return std::uint64_t{u[0]} | std::uint64_t{u[1]} << 8 | std::uint64_t{u[2]} << 16 |
+         std::uint64_t{u[3]} << 24 | std::uint64_t{u[4]} << 32 | std::uint64_t{u[5]} << 40 |
+         std::uint64_t{u[6]} << 48 | std::uint64_t{u[7]} << 56;
+}
+
+// The top bit of each byte of `bytes` that is not a digit, byte by byte (no
+// carry or borrow crosses from one byte to the next).
+inline std::uint64_t not_digits(std::uint64_t bytes) {
+  const std::uint64_t x = bytes ^ (0x30 * kOnes);  // digits become 0..9
+  return (((x & ~kTops) + (0x80 - 10) * kOnes) | x) & kTops;
+}
+
+// The value of up to eight digits held one a byte, each byte the digit's
+// value, the last digit in the top byte and zeros below the first: pairs,
+// quadruples and octets are combined in turn, each step one multiplication
+// that adds ten (a hundred, ten thousand) times a field to its neighbour.
+inline std::int32_t combine_digits(std::uint64_t v) {
+  v = ((v * (10u << 8 | 1u)) >> 8) & 0x00FF00FF00FF00FFu;
+  v = ((v * (100u << 16 | 1u)) >> 16) & 0x0000FFFF0000FFFFu;
+  return static_cast<std::int32_t>((v * (std::uint64_t{10000} << 32 | 1u)) >> 32);
+}
+
+}  // namespace ppma_detail
+
+#endif  // TRAVORN_PPMA_PPMA_KERNEL_HPP

@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: MIT
+// Every parser kernel this build can run, on tables of bytes: the kinds of
+// every byte value at every place of a block, and the values of tokens with
+// the positions where they end.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ppma/ppma_kernels.hpp"
+
+namespace {
+
+using ppma_detail::Kinds;
+
+template <typename Tuple>
+struct AsTypes;
+template <typename... Kernel>
+struct AsTypes<std::tuple<Kernel...>> {
+  using type = ::testing::Types<Kernel...>;
+};
+
+template <typename Kernel>
+class Kernels : public ::testing::Test {};
+TYPED_TEST_SUITE(Kernels, AsTypes<ppma_detail::Kernels>::type);
+
+// A block as the parser sees it: 8 NUL bytes in front, 64 bytes (the text,
+// then blanks), NUL bytes after.
+struct Block {
+  explicit Block(const std::string& text) {
+    std::memset(bytes + 8, ' ', 64);
+    std::memcpy(bytes + 8, text.data(), text.size());
+  }
+  char* at() { return bytes + 8; }
+  char bytes[8 + 64 + 72] = {};
+};
+
+TYPED_TEST(Kernels, ClassifyEveryByteAtEveryPlace) {
+  for (int value = 0; value < 256; ++value) {
+    const bool space = value == ' ' || (value >= '\t' && value <= '\r');
+    const bool digit = value >= '0' && value <= '9';
+    for (int place = 0; place < 64; ++place) {
+      Block block(std::string(64, '7'));
+      block.at()[place] = static_cast<char>(value);
+      const Kinds kinds = TypeParam::classify(block.at());
+      const std::uint64_t bit = std::uint64_t{1} << place;
+      ASSERT_EQ(kinds.space, space ? bit : 0) << "byte " << value << " at " << place;
+      ASSERT_EQ(kinds.other, space || digit ? 0 : bit) << "byte " << value << " at " << place;
+    }
+  }
+}
+
+TYPED_TEST(Kernels, ConvertTokensBackFromTheirEnds) {
+  const struct {
+    const char* text;  // 64 bytes at most, every token followed by white space
+    bool short_tokens;
+    std::vector<int> ends;
+    std::vector<std::int32_t> values;
+  } rows[] = {
+      {"0 1 9 10 99 100 255 1000 9999 ",
+       true,
+       {1, 3, 5, 8, 11, 15, 19, 24, 29},
+       {0, 1, 9, 10, 99, 100, 255, 1000, 9999}},
+      {"7\t8\n9\v1\f2\r3 ", true, {1, 3, 5, 7, 9, 11}, {7, 8, 9, 1, 2, 3}},
+      {"0007 0000 0100 ", true, {4, 9, 14}, {7, 0, 100}},
+      {"12345 65535 99999999 00000001 1 ",
+       false,
+       {5, 11, 20, 29, 31},
+       {12345, 65535, 99999999, 1, 1}},
+      {"87654321\n7654321\n654321\n54321\n4321\n",
+       false,
+       {8, 16, 23, 29, 34},
+       {87654321, 7654321, 654321, 54321, 4321}},
+      {"12 34567890 5  ", false, {2, 11, 13}, {12, 34567890, 5}},
+  };
+  for (const auto& row : rows) {
+    Block block(row.text);
+    const Kinds kinds = TypeParam::classify(block.at());
+    ASSERT_EQ(kinds.other, 0u) << row.text;
+    std::vector<int> ends;
+    for (std::uint64_t e = kinds.space & ~(kinds.space << 1 | 1); e != 0; e &= e - 1) {
+      ends.push_back(ppma_detail::lowest_bit(e));
+    }
+    EXPECT_EQ(ends, row.ends) << row.text;
+    std::vector<const char*> at(ends.size() + 4);
+    for (std::size_t k = 0; k < ends.size(); ++k) at[k] = block.at() + ends[k];
+    std::vector<std::int32_t> values(ends.size());
+    TypeParam::convert(at.data(), ends.size(), row.short_tokens, values.data());
+    EXPECT_EQ(values, row.values) << row.text;
+  }
+}
+
+}  // namespace
