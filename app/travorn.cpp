@@ -33,6 +33,18 @@ using travorn_detail::report;
 // Below this maximum every sample's byte comes from a table made once per image.
 constexpr std::int32_t kTableMax = 1 << 20;
 
+// Stores `pixels` pixels of R, G, B samples into three rows, each sample
+// mapped to its byte by `byte`.
+template <typename Byte>
+void narrow(const std::int32_t* rgb, std::size_t pixels, unsigned char* __restrict r,
+            unsigned char* __restrict g, unsigned char* __restrict b, Byte byte) {
+  for (std::size_t i = 0; i < pixels; ++i) {
+    r[i] = byte(rgb[3 * i]);
+    g[i] = byte(rgb[3 * i + 1]);
+    b[i] = byte(rgb[3 * i + 2]);
+  }
+}
+
 // Stores `count` pixels of R, G, B samples clamped to 0..255 into three
 // rows. With SSE2, sixteen pixels at a time: each group of four pixels is
 // sorted into R, G and B lanes by shuffles, and the two saturating packs
@@ -69,11 +81,8 @@ void clamp_pixels(const std::int32_t* rgb, std::size_t count, unsigned char* r, 
     }
   }
 #endif
-  for (; i < count; ++i) {
-    r[i] = static_cast<unsigned char>(std::clamp(rgb[3 * i], 0, 255));
-    g[i] = static_cast<unsigned char>(std::clamp(rgb[3 * i + 1], 0, 255));
-    b[i] = static_cast<unsigned char>(std::clamp(rgb[3 * i + 2], 0, 255));
-  }
+  narrow(rgb + 3 * i, count - i, r + i, g + i, b + i,
+         [](std::int32_t v) { return static_cast<unsigned char>(std::clamp(v, 0, 255)); });
 }
 
 // The converter's destination for the samples: three byte planes, rows in
@@ -119,16 +128,6 @@ class BytePlanes final : public ppma_detail::SampleSink {
   const unsigned char* plane(int c) const { return plane_[c].get(); }
 
  private:
-  template <typename Byte>
-  static void narrow(const std::int32_t* rgb, std::size_t pixels, unsigned char* __restrict r,
-                     unsigned char* __restrict g, unsigned char* __restrict b, Byte byte) {
-    for (std::size_t i = 0; i < pixels; ++i) {
-      r[i] = byte(rgb[3 * i]);
-      g[i] = byte(rgb[3 * i + 1]);
-      b[i] = byte(rgb[3 * i + 2]);
-    }
-  }
-
   std::int32_t maxrgb_ = 0;
   std::unique_ptr<unsigned char[]> table_;
   std::unique_ptr<unsigned char[]> plane_[3];

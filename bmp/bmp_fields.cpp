@@ -75,7 +75,3 @@ bool long_int_read(int32_t* value, std::istream& file_in) {
   *value = static_cast<int32_t>(bits);  // bit 31 set gives a negative value
   return false;
 }
-
-std::uint16_t bmp_detail::filetype_for_bm() {
-  return bmp_byte_swap ? std::uint16_t{'M' << 8 | 'B'} : kMagicBM;  // "BM" on disk either way
-}

@@ -49,8 +49,9 @@ bool write_file(const char* file_name, const char* fatal, std::uint16_t bitsperp
     report(fatal) << "  Could not open the output file.\n";
     return true;
   }
-  bmp_header1_write(out, bmp_detail::filetype_for_bm(),
-                    static_cast<std::uint32_t>(bitmapoffset + pixel_bytes), 0, 0, bitmapoffset);
+  const auto bm = bmp_byte_swap_get() ? std::uint16_t{'M' << 8 | 'B'} : kMagicBM;  // "BM" on disk
+  bmp_header1_write(out, bm, static_cast<std::uint32_t>(bitmapoffset + pixel_bytes), 0, 0,
+                    bitmapoffset);
   bmp_header2_write(out, kInfoHeaderBytes, xsize, ysize, 1, bitsperpixel, 0, 0, 0, 0, colorsused,
                     0);
   write_rows(out);

@@ -37,9 +37,6 @@ static_assert(row_count(-3) == 3 && row_count(INT32_MIN) == 2147483648u);
 
 using travorn_detail::report;
 
-// The FILETYPE value that puts "BM" on disk under the current byte order.
-std::uint16_t filetype_for_bm();
-
 // Writes 24-bit rows as bmp_24_data_write does, or with `bottom_up` the
 // planes' rows from the last to the first, so that planes whose row 0 is a
 // picture's top row make a file with a positive HEIGHT, bottom row first.

@@ -13,8 +13,6 @@
 #if defined(__unix__) || defined(__APPLE__)
 #include <sys/stat.h>
 #include <unistd.h>
-#elif defined(_WIN32)
-#include <io.h>
 #endif
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -55,53 +53,39 @@ inline bool is_standard_output(const char* file_name) {
 #endif
 }
 
-// Holds back, while it lives, the signals that interrupt a run (SIGINT,
-// SIGTERM, SIGHUP): one that comes meanwhile is delivered when it ends.
-// Where signals cannot be held (Windows), it does nothing.
-class InterruptionsHeld {
- public:
-  InterruptionsHeld() {
+// The signals that interrupt a run: SIGINT, SIGTERM and SIGHUP, or Ctrl-C
+// and Ctrl-Break on Windows.
 #if defined(__unix__) || defined(__APPLE__)
+constexpr int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP};
+#elif defined(SIGBREAK)
+constexpr int kInterruptions[] = {SIGINT, SIGTERM, SIGBREAK};
+#else
+constexpr int kInterruptions[] = {SIGINT, SIGTERM};
+#endif
+
+// Holds the interruptions back while it lives: one that comes meanwhile is
+// delivered when it ends, and the signal mask is as it was before. Where
+// signals cannot be held (Windows), it does nothing.
+struct InterruptionsHeld {
+#if defined(__unix__) || defined(__APPLE__)
+  InterruptionsHeld() {
     sigset_t held;
     sigemptyset(&held);
-    sigaddset(&held, SIGINT);
-    sigaddset(&held, SIGTERM);
-    sigaddset(&held, SIGHUP);
-    sigprocmask(SIG_BLOCK, &held, &before_);
-#endif
+    for (const int s : kInterruptions) sigaddset(&held, s);
+    sigprocmask(SIG_BLOCK, &held, &before);
   }
-  ~InterruptionsHeld() {
-#if defined(__unix__) || defined(__APPLE__)
-    sigprocmask(SIG_SETMASK, &before_, nullptr);
-#endif
-  }
-  InterruptionsHeld(const InterruptionsHeld&) = delete;
-  InterruptionsHeld& operator=(const InterruptionsHeld&) = delete;
-
- private:
-#if defined(__unix__) || defined(__APPLE__)
-  sigset_t before_{};
+  ~InterruptionsHeld() { sigprocmask(SIG_SETMASK, &before, nullptr); }
+  sigset_t before{};
 #endif
 };
 
-// Calls `handler` on each signal that interrupts a run: SIGINT, SIGTERM and
-// SIGHUP, or Ctrl-C and Ctrl-Break on Windows. A file-size limit does not
-// end the process (SIGXFSZ ignored): the write that passes it fails instead.
+// Calls `handler` on each interruption; the signal stays held while it runs.
+// A file-size limit no longer ends the process (SIGXFSZ ignored): the write
+// that passes it fails instead.
 inline void handle_interruptions(void (*handler)(int)) {
-#if defined(__unix__) || defined(__APPLE__)
-  struct sigaction action {};
-  action.sa_handler = handler;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
-  signal(SIGXFSZ, SIG_IGN);
-#else
-  std::signal(SIGINT, handler);
-  std::signal(SIGTERM, handler);
-#if defined(SIGBREAK)
-  std::signal(SIGBREAK, handler);
-#endif
+  for (const int s : kInterruptions) std::signal(s, handler);
+#if defined(SIGXFSZ)
+  std::signal(SIGXFSZ, SIG_IGN);
 #endif
 }
 
@@ -109,8 +93,6 @@ inline void handle_interruptions(void (*handler)(int)) {
 inline void unlink_now(const char* file_name) {
 #if defined(__unix__) || defined(__APPLE__)
   ::unlink(file_name);
-#elif defined(_WIN32)
-  ::_unlink(file_name);
 #else
   std::remove(file_name);
 #endif

@@ -26,13 +26,7 @@
 #include <iosfwd>
 
 /// @cond INTERNAL
-#if defined(_WIN32) && defined(TRAVORN_SHARED)
-#if defined(TRAVORN_BUILDING_PPMA)
-#define PPMA_API __declspec(dllexport)
-#else
-#define PPMA_API __declspec(dllimport)
-#endif
-#elif defined(__GNUC__)
+#if defined(__GNUC__)  // the library's only exports when it is built with hidden visibility
 #define PPMA_API __attribute__((visibility("default")))
 #else
 #define PPMA_API

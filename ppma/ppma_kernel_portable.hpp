@@ -30,17 +30,24 @@ struct PortableKernel {
     return kinds;
   }
 
-  // Each value from the eight bytes before its end: every byte from the
-  // last one that is not a digit back is dropped. (Short tokens gain
-  // nothing from a shorter load here.)
-  static void convert(const char** ends, std::size_t count, bool /*short_tokens*/,
-                      std::int32_t* out) {
+  // Each value forwards from the token's start, its length known from its
+  // end: the digits' low nibbles, moved to the top bytes.
+  static constexpr bool kFromStarts = true;
+  static void convert(const char* const* starts, const char** ends, std::size_t count,
+                      bool short_tokens, std::int32_t* out) {
     for (std::size_t k = 0; k < count; ++k) {
-      const std::uint64_t bytes = load_eight(ends[k] - 8);
-      const std::uint64_t other = not_digits(bytes);
-      const std::uint64_t keep =
-          other == 0 ? ~std::uint64_t{0} : ~std::uint64_t{0} << (highest_bit(other) + 1);
-      out[k] = combine_digits((bytes ^ (0x30 * kOnes)) & keep);
+      const auto length = static_cast<int>(ends[k] - starts[k]);
+      if (short_tokens) {
+        const auto* u = reinterpret_cast<const unsigned char*>(starts[k]);
+        std::uint32_t v = (std::uint32_t{u[0]} | std::uint32_t{u[1]} << 8 |
+                           std::uint32_t{u[2]} << 16 | std::uint32_t{u[3]} << 24) &
+                          0x0F0F0F0Fu;
+        v <<= 8 * (4 - length);
+        v = ((v * (10u << 8 | 1u)) >> 8) & 0x00FF00FFu;
+        out[k] = static_cast<std::int32_t>((v * (100u << 16 | 1u)) >> 16);
+      } else {
+        out[k] = combine_digits((load_eight(starts[k]) & (0x0F * kOnes)) << (8 * (8 - length)));
+      }
     }
   }
 };

@@ -34,7 +34,9 @@ struct Sse2Kernel {
     return kinds;
   }
 
-  static void convert(const char** ends, std::size_t count, bool short_tokens, std::int32_t* out) {
+  static constexpr bool kFromStarts = false;  // each value back from its end
+  static void convert(const char* const*, const char** ends, std::size_t count, bool short_tokens,
+                      std::int32_t* out) {
     if (short_tokens) {
       convert_with(ends, count, out, short_values);
     } else {

@@ -1,22 +1,13 @@
 // SPDX-License-Identifier: MIT
-// The kernels this build can run, and the one the parser uses: SSE2 where
-// the compiler targets it, unless TRAVORN_PORTABLE asks for the portable
-// kernel on any host. Not installed.
+// The kernel the parser uses: SSE2 where the compiler targets it, unless
+// TRAVORN_PORTABLE asks for the portable kernel on any host. Not installed.
 #ifndef TRAVORN_PPMA_PPMA_KERNELS_HPP
 #define TRAVORN_PPMA_PPMA_KERNELS_HPP
-
-#include <tuple>
 
 #include "ppma/ppma_kernel_portable.hpp"
 #include "ppma/ppma_kernel_sse2.hpp"
 
 namespace ppma_detail {
-
-#if defined(__SSE2__)
-using Kernels = std::tuple<PortableKernel, Sse2Kernel>;
-#else
-using Kernels = std::tuple<PortableKernel>;
-#endif
 
 #if defined(__SSE2__) && !defined(TRAVORN_PORTABLE)
 using ParserKernel = Sse2Kernel;

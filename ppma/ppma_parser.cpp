@@ -78,7 +78,9 @@ template <typename Kernel>
 std::size_t take_clean_run(const char* block, Kinds kinds, std::size_t limit, std::int32_t* out,
                            const char** after) {
   const char* at[kRunTokens + 4];
+  const char* from[Kernel::kFromStarts ? kRunTokens + 1 : 1];  // where each token starts
   std::size_t n = 0;
+  std::size_t started = 0;
   std::uint64_t before = 0;        // the digits of the block before
   std::uint64_t white_before = 1;  // whether the byte before the block is white space
   bool short_tokens = true;
@@ -91,6 +93,11 @@ std::size_t take_clean_run(const char* block, Kinds kinds, std::size_t limit, st
     const std::uint64_t ends = kinds.space & ~(kinds.space << 1 | white_before);
     if (ends == 0 || nine_digits(digit) || nine_digits(across)) break;
     short_tokens = short_tokens && !five_digits(digit) && !five_digits(across);
+    if constexpr (Kernel::kFromStarts) {
+      for (std::uint64_t s = digit & (kinds.space << 1 | white_before); s != 0; s &= s - 1) {
+        from[started++] = block + lowest_bit(s);
+      }
+    }
     for (std::uint64_t left = ends; left != 0; left &= left - 1) at[n++] = block + lowest_bit(left);
     if (n >= limit || n + kBlockBytes / 2 > kRunTokens) break;  // a block adds 32 ends at most
     white_before = kinds.space >> 63;
@@ -102,7 +109,7 @@ std::size_t take_clean_run(const char* block, Kinds kinds, std::size_t limit, st
   const std::size_t count = std::min(n, limit);
   if (count == 0) return 0;
   *after = at[count - 1] + 1;
-  Kernel::convert(at, count, short_tokens, out);
+  Kernel::convert(from, at, count, short_tokens, out);
   return count;
 }
 

@@ -15,8 +15,8 @@
 #   @@ stdin [noeol]                  what the command reads on standard input
 #   @@ run COMMAND                    a shell command; $TRAVORN, $PROBE, $CONSUMER run the
 #                                     programs named on the command line, $PYTHON this one;
-#                                     after LIMIT seconds its whole process group is killed
-#                                     and the case fails
+#                                     once the case has run for LIMIT seconds, the command's
+#                                     whole process group is killed and the case fails
 #   @@ status N                       its exit status (0 by default)
 #   @@ stdout                         its whole standard output; time stamps read
 #                                     STAMP, the build line "Compiled on DATE at TIME."
@@ -28,11 +28,11 @@
 #                                     the shared BMP corpus; good files that read match Pillow
 #
 # Usage: cases.py [--emulator CMD] NAME=PROGRAM... CASE (Windows programs end in .exe)
-import argparse, ast, datetime, importlib.util, os, re, shlex, signal, subprocess, sys, tempfile
+import argparse, ast, datetime, importlib.util, os, re, shlex, signal, subprocess, sys, tempfile, time
 
 CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "corpus",
                       "bmpsuite")
-LIMIT = 120  # seconds for one command; the slowest takes about 11 s under Wine
+LIMIT = 280  # seconds for a whole case, within ctest's 300; the slowest takes 150 s under Wine
 
 
 def parse(path):
@@ -70,12 +70,12 @@ def pixels(path):
         " ".join(samples[row * width:(row + 1) * width]) + "\n" for row in range(height))
 
 
-def run(command, env, cwd, stdin):
+def run(command, env, cwd, stdin, deadline):
     """Exit status and standard output of one shell command, in a process group of its own."""
     child = subprocess.Popen(["sh", "-c", command], cwd=cwd, env=env, stdin=subprocess.PIPE,
                              stdout=subprocess.PIPE, start_new_session=True)
     try:
-        out = child.communicate(stdin, timeout=LIMIT)[0]
+        out = child.communicate(stdin, timeout=max(1, deadline - time.monotonic()))[0]
     except subprocess.TimeoutExpired:
         os.killpg(child.pid, signal.SIGKILL)
         raise AssertionError("still running after %d s, killed: %s" % (LIMIT, command))
@@ -91,14 +91,14 @@ def masked(text, args):
                   "Compiled on DATE at TIME.", text)
 
 
-def corpus(env, work):
+def corpus(env, work, deadline):
     if not os.path.isdir(CORPUS):
         skip("no BMP corpus at " + CORPUS)
     decoded = 0
     for folder, _, files in sorted(os.walk(CORPUS)):
         for path in sorted(os.path.join(folder, f) for f in files):
             status, out = run("$PROBE bmp_read {0} && $PROBE bmp_print_test {0} > /dev/null"
-                              .format(shlex.quote(path)), env, work, b"")
+                              .format(shlex.quote(path)), env, work, b"", deadline)
             assert status == 0, "probe crashed on " + path
             if "= 0\n" not in out or os.path.basename(folder) != "g":
                 continue
@@ -141,7 +141,7 @@ def main():
 
 
 def check(case, args, env, work):
-    stdin, status = b"", 0
+    stdin, status, deadline = b"", 0, time.monotonic() + LIMIT
     for words, block in case:
         what = words[0]
         if what == "in":
@@ -155,9 +155,9 @@ def check(case, args, env, work):
         elif what == "status":
             status = int(words[1])
         elif what == "corpus":
-            corpus(env, work)
+            corpus(env, work, deadline)
         elif what == "run":
-            got, out = run(" ".join(words[1:]), env, work, stdin)
+            got, out = run(" ".join(words[1:]), env, work, stdin, deadline)
             assert got == status, "status %d, expected %d\n%s" % (got, status, out)
         elif what == "stdout":
             assert masked(out, args) == "".join(block), "standard output differs:\n" + out
