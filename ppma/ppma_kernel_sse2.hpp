@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: MIT
 // The parser's kernel with SSE2, on every x86-64 processor: sixteen bytes
-// classified at a time, four tokens converted at a time. Not installed.
+// classified at a time, four tokens converted at a time; and the kernel the
+// parser uses: this one where the compiler targets SSE2, unless
+// TRAVORN_PORTABLE asks for the portable kernel on any host. Not installed.
 #ifndef TRAVORN_PPMA_PPMA_KERNEL_SSE2_HPP
 #define TRAVORN_PPMA_PPMA_KERNEL_SSE2_HPP
+
+#include "ppma/ppma_kernel_portable.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 
 #include <algorithm>
 #include <cstring>
-
-#include "ppma/ppma_kernel.hpp"
 
 namespace ppma_detail {
 
@@ -117,6 +119,14 @@ struct Sse2Kernel {
 };
 
 }  // namespace ppma_detail
-
 #endif  // __SSE2__
+
+namespace ppma_detail {
+#if defined(__SSE2__) && !defined(TRAVORN_PORTABLE)
+using ParserKernel = Sse2Kernel;
+#else
+using ParserKernel = PortableKernel;
+#endif
+}  // namespace ppma_detail
+
 #endif  // TRAVORN_PPMA_PPMA_KERNEL_SSE2_HPP

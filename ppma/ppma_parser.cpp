@@ -26,8 +26,8 @@
 //     else tests the chunk's end;
 //   - a block starts where a token may start: after white space or a
 //     token's end.
-// The kernels (ppma_kernel.hpp) are the only code that depends on the
-// instruction set.
+// The kernels (ppma_kernel_portable.hpp, ppma_kernel_sse2.hpp) are the only code that depends on
+// the instruction set.
 #include "ppma/ppma_parser.hpp"
 
 #include <algorithm>
@@ -35,7 +35,7 @@
 #include <new>
 
 #include "ppma/ppma_internal.hpp"
-#include "ppma/ppma_kernels.hpp"
+#include "ppma/ppma_kernel_sse2.hpp"
 
 namespace ppma_detail {
 namespace {

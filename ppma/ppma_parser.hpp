@@ -24,7 +24,7 @@ class SampleParser {
   // kBad: a token that is not a sample (a number that ends the input,
   // without a character after it, counts as bad).
   Status parse(std::int32_t* out, std::size_t count, std::size_t* parsed);
-  // The same with the kernel of the caller's choice (ppma_kernels.hpp).
+  // The same with the kernel of the caller's choice (ppma_kernel_sse2.hpp).
   template <typename Kernel>
   Status parse_with(std::int32_t* out, std::size_t count, std::size_t* parsed);
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ppma/ppma_kernels.hpp"
+#include "ppma/ppma_kernel_sse2.hpp"
 
 namespace {
 
