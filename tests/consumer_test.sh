@@ -25,9 +25,8 @@ cmake)
   cmake --build "$work/installed" -j2 > /dev/null
   "$work/installed/consumer" "$source_dir/examples/example.ppm" "$work/a.bmp" > /dev/null
   test "$(head -c 2 "$work/a.bmp")" = BM
-  test -f "$work/prefix/include/ppma/ppma.hpp" && test -f "$work/prefix/include/bmp/bmp.hpp"
-  test -x "$work/prefix/bin/travorn"
-  ls "$work/prefix/share/man/man1/travorn.1"* > /dev/null
+  ls "$work/prefix/include/ppma/ppma.hpp" "$work/prefix/include/bmp/bmp.hpp" "$work/prefix/bin/travorn" \
+    "$work/prefix/share/man/man1/travorn.1"* > /dev/null
   cmake -S "$source_dir/examples/consumer" -B "$work/subdir" "${compiler[@]}" \
     -DTRAVORN_SOURCE_DIR="$source_dir" > /dev/null
   cmake --build "$work/subdir" -j2 > /dev/null

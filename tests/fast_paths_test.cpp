@@ -17,10 +17,8 @@
 #include <random>
 #include <sstream>
 #include <thread>
-#include <tuple>
 
 #include "app/travorn.hpp"
-#include "bmp/bmp.hpp"
 #include "oracle.hpp"
 #include "ppma/ppma.hpp"
 
@@ -164,32 +162,4 @@ TEST_F(FastPaths, APipeGrowsThePlanesPastTheFirstStep) {
 #else
   GTEST_SKIP() << "no FIFO on this platform";
 #endif
-}
-
-// Rows wider than the BMP code's 256 KiB block move in pieces, and a plane
-// above the 16 MiB taken on trust is read when the file holds it: written
-// and read back, 24-bit and 8-bit, every byte comes back in its place.
-TEST_F(FastPaths, WideRowsAndLargePlanesReadBack) {
-  for (const auto& [depth, width, height] :
-       {std::tuple{24, 90001u, -3}, {8, 270001u, 2}, {8, 4097u, -4097}}) {
-    const std::size_t count = std::size_t(width) * std::size_t(std::abs(height));
-    std::vector<unsigned char> planes(3 * count);
-    for (std::size_t k = 0; k < planes.size(); ++k) planes[k] = (k * 7 + k / 251) % 256;
-    const unsigned char* const in[3] = {&planes[0], &planes[count], &planes[2 * count]};
-    const std::string name = path("wide.bmp");
-    std::ostringstream quiet;
-    std::streambuf* const console = std::cout.rdbuf(quiet.rdbuf());
-    bool failed = depth == 24 ? bmp_24_write(name.c_str(), width, height, in[0], in[1], in[2])
-                              : bmp_08_write(name.c_str(), width, height, in[0]);
-    uint32_t x = 0;
-    int32_t y = 0;
-    unsigned char* out[3] = {};
-    failed = failed || bmp_read(name.c_str(), &x, &y, &out[0], &out[1], &out[2]);
-    std::cout.rdbuf(console);
-    ASSERT_FALSE(failed) << width << ": " << quiet.str();
-    for (int c = 0; c < (depth == 24 ? 3 : 1); ++c) {
-      EXPECT_TRUE(std::equal(out[c], out[c] + count, in[c])) << width << " plane " << c;
-      delete[] out[c];
-    }
-  }
 }

@@ -49,7 +49,7 @@ TYPED_TEST(Kernels, ClassifyEveryByteAtEveryPlace) {
   }
 }
 
-TYPED_TEST(Kernels, ConvertTokensBackFromTheirEnds) {
+TYPED_TEST(Kernels, ConvertTokensOfOneToEightDigits) {
   const struct {
     const char* text;  // 64 bytes at most, every token followed by white space
     bool short_tokens;
@@ -75,19 +75,13 @@ TYPED_TEST(Kernels, ConvertTokensBackFromTheirEnds) {
   for (const auto& row : rows) {
     Block block(row.text);
     const Kinds kinds = TypeParam::classify(block.at());
-    ASSERT_EQ(kinds.other, 0u) << row.text;
-    std::vector<int> ends;
-    for (std::uint64_t e = kinds.space & ~(kinds.space << 1 | 1); e != 0; e &= e - 1) {
-      ends.push_back(ppma_detail::lowest_bit(e));
-    }
-    EXPECT_EQ(ends, row.ends) << row.text;
-    std::vector<const char*> from, at(ends.size() + 4);
+    std::vector<const char*> from, at(row.ends.size() + 4);
     for (std::uint64_t s = ~kinds.space & (kinds.space << 1 | 1); s != 0; s &= s - 1) {
       from.push_back(block.at() + ppma_detail::lowest_bit(s));
     }
-    for (std::size_t k = 0; k < ends.size(); ++k) at[k] = block.at() + ends[k];
-    std::vector<std::int32_t> values(ends.size());
-    TypeParam::convert(from.data(), at.data(), ends.size(), row.short_tokens, values.data());
+    for (std::size_t k = 0; k < row.ends.size(); ++k) at[k] = block.at() + row.ends[k];
+    std::vector<std::int32_t> values(row.ends.size());
+    TypeParam::convert(from.data(), at.data(), row.ends.size(), row.short_tokens, values.data());
     EXPECT_EQ(values, row.values) << row.text;
   }
 }

@@ -131,7 +131,7 @@ int bmp_read_op(const Args& a) {
   const bool failed = bmp_read(a[0].c_str(), &x, &y, &r, &g, &b);
   result(failed);
   std::cout << "size: " << x << " " << y << "\n";
-  if (failed) {  // after a failure only some samples are defined
+  if (failed || a.size() > 1) {  // after a failure only some samples are defined
     std::cout << "planes: "
               << (!r && !g && !b     ? "null"
                   : r == g && g == b ? "one"
