@@ -25,10 +25,10 @@ inline std::int64_t regular_file_size(const char* file_name) {
   return ec ? -1 : static_cast<std::int64_t>(size);
 }
 
-// Bytes of a file of `file_size` bytes after `position`; -1 when either is
+// Bytes of a file of `file_size` bytes after `position`; -1 when the size is
 // unknown (-1), as for a pipe.
 inline std::int64_t bytes_after(std::int64_t file_size, std::int64_t position) {
-  if (file_size < 0 || position < 0) return -1;
+  if (file_size < 0) return -1;
   return file_size > position ? file_size - position : 0;
 }
 

@@ -121,7 +121,7 @@ inline const char* take_short_number(const char* p, std::int32_t* value) {
   const std::uint64_t other = not_digits(bytes);
   if (other == 0) return nullptr;  // eight digits or more
   const int length = lowest_bit(other) / 8;
-  if (length == 0 || !space_at(p + length)) return nullptr;
+  if (!space_at(p + length)) return nullptr;  // also a token that starts with no digit
   *value = combine_digits((bytes ^ (0x30 * kOnes)) << (8 * (8 - length)));
   return p + length + 1;
 }
