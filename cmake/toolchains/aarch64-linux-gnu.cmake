@@ -1,14 +1,7 @@
 # SPDX-License-Identifier: MIT
-# 64-bit ARM Linux, the most common platform after x86, linked statically and
-# run under qemu-user; the parser runs its portable kernel there.
-set(CMAKE_SYSTEM_NAME Linux)
+# 64-bit ARM Linux, the most common platform after x86, the tests run under
+# qemu-user; the parser runs its portable kernel there.
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
-set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
-set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64)
-set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(TRAVORN_TARGET aarch64-linux-gnu)
+set(TRAVORN_QEMU qemu-aarch64)
+include(${CMAKE_CURRENT_LIST_DIR}/linux-gnu.cmake)

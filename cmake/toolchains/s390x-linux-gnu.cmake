@@ -1,13 +1,6 @@
 # SPDX-License-Identifier: MIT
-# 64-bit big-endian IBM Z Linux, linked statically and run under qemu-user.
-set(CMAKE_SYSTEM_NAME Linux)
+# 64-bit big-endian IBM Z Linux, the tests run under qemu-user.
 set(CMAKE_SYSTEM_PROCESSOR s390x)
-set(CMAKE_C_COMPILER s390x-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER s390x-linux-gnu-g++)
-set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-s390x)
-set(CMAKE_FIND_ROOT_PATH /usr/s390x-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(TRAVORN_TARGET s390x-linux-gnu)
+set(TRAVORN_QEMU qemu-s390x)
+include(${CMAKE_CURRENT_LIST_DIR}/linux-gnu.cmake)
