@@ -26,15 +26,21 @@ constexpr std::size_t kRowBlockBytes = std::size_t{256} * 1024;
 
 class RowBlock {
  public:
-  explicit RowBlock(std::uint64_t needed)
-      : wanted_(needed < kRowBlockBytes ? static_cast<std::size_t>(needed) : kRowBlockBytes),
-        large_(wanted_ > sizeof small_ ? new (std::nothrow) char[wanted_] : nullptr) {}
+  // For `rows` rows of `row_bytes` bytes each; the size through the one
+  // checked product, so that no width and height can wrap it.
+  RowBlock(std::uint64_t row_bytes, std::uint32_t rows) {
+    std::uint64_t all = 0;
+    if (travorn_detail::product_within(row_bytes, rows, kRowBlockBytes, &all)) {
+      wanted_ = static_cast<std::size_t>(all);
+    }
+    if (wanted_ > sizeof small_) large_.reset(new (std::nothrow) char[wanted_]);
+  }
   char* data() { return large_ ? large_.get() : small_; }
   std::size_t size() const { return large_ ? wanted_ : sizeof small_; }
 
  private:
   char small_[256];
-  std::size_t wanted_;
+  std::size_t wanted_ = kRowBlockBytes;
   std::unique_ptr<char[]> large_;
 };
 
@@ -87,7 +93,7 @@ void write_rows(std::ostream& out, std::uint32_t width, std::uint32_t rows,
                 const unsigned char* const plane[3], bool bottom_up) {
   if (width == 0) return;  // rows of no bytes at all
   const std::uint32_t pad = padding<kDepth>(width);
-  RowBlock block((std::uint64_t{kDepth} * width + pad) * rows);
+  RowBlock block(std::uint64_t{kDepth} * width + pad, rows);
   std::size_t used = 0;
   for (std::uint32_t i = 0; i < rows; ++i) {
     const std::uint64_t first = std::uint64_t{bottom_up ? rows - 1 - i : i} * width;
@@ -132,7 +138,7 @@ bool read_rows(std::istream& in, std::uint32_t width, std::uint32_t rows,
                unsigned char* const plane[3], const char* fatal, const char* warning) {
   if (width == 0) return false;
   const std::uint32_t pad = padding<kDepth>(width);
-  RowBlock block(std::uint64_t{kDepth} * width * rows);
+  RowBlock block(std::uint64_t{kDepth} * width, rows);
   const std::size_t most = block.size() / kDepth;
   std::uint64_t k = 0;  // plane element of the next pixel
   for (std::uint32_t i = 0; i < rows; ++i) {
