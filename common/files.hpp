@@ -51,7 +51,7 @@ inline bool is_plain_file(const char* file_name) {
 // file counts as unfinished from the moment it exists: interruptions are
 // held back until it is recorded.
 inline bool open_output(std::ofstream& out, const char* file_name) {
-  const InterruptionsHeld held;
+  [[maybe_unused]] const InterruptionsHeld held;
   out.open(file_name, std::ios::out | std::ios::binary | std::ios::trunc);
   if (out && is_plain_file(file_name)) unfinished_output.store(file_name);
   return static_cast<bool>(out);

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The parser's kernels. What the sample parser asks of the instruction set:
 // a kernel, written once for each instruction set in a file of its own
-// (this one, plain C++ for any host; ppma_kernel_sse2.hpp), is a class with
-// two static functions and a flag.
+// (this one, plain C++ for any host; ppma_kernel_sse2.hpp;
+// ppma_kernel_avx2.hpp), is a class with two static functions and a flag.
 //
 //   static Kinds classify(const char* block);
 //     The 64 bytes from `block` by kind (below).
@@ -18,14 +18,15 @@
 //     read each token back from its end: its digits are the bytes before
 //     ends[k] back to the first byte that is not a digit (white space, or a
 //     NUL byte in front of the chunk), up to eight bytes before the end.
-//     `ends` has room for four entries after `count`, which convert may
+//     `ends` has room for eight entries after `count`, which convert may
 //     overwrite.
 //
 // The portable kernel reads forwards: back from the end it was 14 % slower
 // at maxval 255 and 20 % at 65535 on the 12-megapixel pictures (x86-64, the
 // portable kernel forced). SSE2 reads back from the ends, four tokens to a
-// register. Both are proven by the same table tests. ppma_kernel_sse2.hpp
-// says which one the parser uses. Not installed.
+// register, and AVX2 eight to two registers. All are proven by the same
+// table tests. The parser chooses one when it first runs (ppma_parser.cpp).
+// Not installed.
 #ifndef TRAVORN_PPMA_PPMA_KERNEL_PORTABLE_HPP
 #define TRAVORN_PPMA_PPMA_KERNEL_PORTABLE_HPP
 

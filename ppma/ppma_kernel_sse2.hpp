@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The parser's kernel with SSE2, on every x86-64 processor: sixteen bytes
-// classified at a time, four tokens converted at a time; and the kernel the
-// parser uses: this one where the compiler targets SSE2, unless
-// TRAVORN_PORTABLE asks for the portable kernel on any host. Not installed.
+// classified at a time, four tokens converted at a time. Not installed.
 #ifndef TRAVORN_PPMA_PPMA_KERNEL_SSE2_HPP
 #define TRAVORN_PPMA_PPMA_KERNEL_SSE2_HPP
 
@@ -122,10 +120,18 @@ struct Sse2Kernel {
 #endif  // __SSE2__
 
 namespace ppma_detail {
-#if defined(__SSE2__) && !defined(TRAVORN_PORTABLE)
-using ParserKernel = Sse2Kernel;
+#if defined(__SSE2__)
+constexpr bool kHasSse2 = true;
 #else
-using ParserKernel = PortableKernel;
+constexpr bool kHasSse2 = false;
+using Sse2Kernel = PortableKernel;  // never chosen
+#endif
+// TRAVORN_PORTABLE makes the portable kernel the parser's choice on any
+// host; the others stay built, for the tests.
+#if defined(TRAVORN_PORTABLE)
+constexpr bool kPortableFirst = true;
+#else
+constexpr bool kPortableFirst = false;
 #endif
 }  // namespace ppma_detail
 

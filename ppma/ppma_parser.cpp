@@ -26,8 +26,9 @@
 //     else tests the chunk's end;
 //   - a block starts where a token may start: after white space or a
 //     token's end.
-// The kernels (ppma_kernel_portable.hpp, ppma_kernel_sse2.hpp) are the only code that depends on
-// the instruction set.
+// The kernels (ppma_kernel_portable.hpp, ppma_kernel_sse2.hpp,
+// ppma_kernel_avx2.hpp) are the only code that depends on the instruction
+// set; one is chosen once, from what the processor offers.
 #include "ppma/ppma_parser.hpp"
 
 #include <algorithm>
@@ -35,7 +36,7 @@
 #include <new>
 
 #include "ppma/ppma_internal.hpp"
-#include "ppma/ppma_kernel_sse2.hpp"
+#include "ppma/ppma_kernel_avx2.hpp"
 
 namespace ppma_detail {
 namespace {
@@ -75,9 +76,9 @@ inline bool five_digits(std::uint64_t digit) {
 // tokens each block holds. Sets *after past the last one's end. Returns how
 // many it took: none when the first block ends no token or holds a long one.
 template <typename Kernel>
-std::size_t take_clean_run(const char* block, Kinds kinds, std::size_t limit, std::int32_t* out,
-                           const char** after) {
-  const char* at[kRunTokens + 4];
+TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds, std::size_t limit,
+                                                  std::int32_t* out, const char** after) {
+  const char* at[kRunTokens + 8];
   const char* from[Kernel::kFromStarts ? kRunTokens + 1 : 1];  // where each token starts
   std::size_t n = 0;
   std::size_t started = 0;
@@ -136,14 +137,10 @@ SampleParser::SampleParser(std::istream& in)
 // The bytes of a block of 64 are classified at once, and its tokens are
 // taken where they start, each independently of the one before, so that
 // the processor can work on several at a time.
-SampleParser::Status SampleParser::parse(std::int32_t* out, std::size_t count,
-                                         std::size_t* parsed) {
-  return parse_with<ParserKernel>(out, count, parsed);
-}
-
 template <typename Kernel>
-SampleParser::Status SampleParser::parse_with(std::int32_t* out, std::size_t count,
-                                              std::size_t* parsed) {
+TRAVORN_INLINED inline SampleParser::Status SampleParser::parse_with(std::int32_t* out,
+                                                                     std::size_t count,
+                                                                     std::size_t* parsed) {
   const char* block = next_;
   std::size_t k = 0;
   while (k < count) {
@@ -181,6 +178,48 @@ SampleParser::Status SampleParser::parse_with(std::int32_t* out, std::size_t cou
   next_ = block;
   *parsed = k;
   return kFull;
+}
+
+namespace {
+
+// Whether this build and this processor can run the kernel for `set`.
+bool runs(InstructionSet set) {
+  return set == InstructionSet::kPortable || (set == InstructionSet::kSse2 && kHasSse2) ||
+         (set == InstructionSet::kAvx2 && processor_has_avx2());
+}
+
+InstructionSet& chosen_kernel() {
+  static InstructionSet set = kPortableFirst                ? InstructionSet::kPortable
+                              : runs(InstructionSet::kAvx2) ? InstructionSet::kAvx2
+                              : runs(InstructionSet::kSse2) ? InstructionSet::kSse2
+                                                            : InstructionSet::kPortable;
+  return set;
+}
+
+// The parser whole, compiled for AVX2.
+TRAVORN_AVX2 SampleParser::Status parse_avx2(SampleParser& parser, std::int32_t* out,
+                                             std::size_t count, std::size_t* parsed) {
+  return parser.parse_with<Avx2Kernel>(out, count, parsed);
+}
+
+}  // namespace
+
+bool use_kernel(InstructionSet set) {
+  if (!runs(set)) return false;
+  chosen_kernel() = set;
+  return true;
+}
+
+SampleParser::Status SampleParser::parse(std::int32_t* out, std::size_t count,
+                                         std::size_t* parsed) {
+  switch (chosen_kernel()) {
+    case InstructionSet::kAvx2:
+      return parse_avx2(*this, out, count, parsed);
+    case InstructionSet::kSse2:
+      return parse_with<Sse2Kernel>(out, count, parsed);
+    default:
+      return parse_with<PortableKernel>(out, count, parsed);
+  }
 }
 
 SampleParser::Status SampleParser::parse_carefully(std::int32_t* value) {

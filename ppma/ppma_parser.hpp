@@ -10,6 +10,16 @@
 
 namespace ppma_detail {
 
+// The instruction sets the parser has a kernel for.
+enum class InstructionSet { kPortable, kSse2, kAvx2 };
+
+// Makes every parser use the kernel for `set` from now on; false, with the
+// choice unchanged, when this build has no such kernel or this processor
+// cannot run it. Until then the parser uses the fastest kernel the
+// processor runs (the portable one when the build asks for it), chosen at
+// the first parse. For the tests; the tool has no option for it.
+bool use_kernel(InstructionSet set);
+
 // Samples of the data section: decimal signed 32-bit numbers between white
 // space. The parser takes the stream's bytes in large chunks straight from
 // its buffer; the stream itself is only told when its input has ended.
@@ -24,7 +34,8 @@ class SampleParser {
   // kBad: a token that is not a sample (a number that ends the input,
   // without a character after it, counts as bad).
   Status parse(std::int32_t* out, std::size_t count, std::size_t* parsed);
-  // The same with the kernel of the caller's choice (ppma_kernel_sse2.hpp).
+  // The same with the kernel of the caller's choice, inlined where it is
+  // called (so into a function compiled for the kernel's instructions).
   template <typename Kernel>
   Status parse_with(std::int32_t* out, std::size_t count, std::size_t* parsed);
 

@@ -21,6 +21,9 @@
 #include "app/travorn.hpp"
 #include "oracle.hpp"
 #include "ppma/ppma.hpp"
+#include "ppma/ppma_parser.hpp"
+
+std::string kernel_name(ppma_detail::InstructionSet set);  // kernels_test.cpp
 
 namespace {
 
@@ -33,9 +36,14 @@ void write_file(const std::string& name, const std::string& text) {
   std::ofstream(name, std::ios::binary) << text;
 }
 
-class FastPaths : public ::testing::Test {
+// Each test once for every parser kernel that this build and this
+// processor can run, the others skipped.
+class FastPaths : public ::testing::TestWithParam<ppma_detail::InstructionSet> {
  protected:
-  void SetUp() override { std::filesystem::create_directories(dir_); }
+  void SetUp() override {
+    if (!ppma_detail::use_kernel(GetParam())) GTEST_SKIP() << "not in this build, or not here";
+    std::filesystem::create_directories(dir_);
+  }
   void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string path(const char* name) const { return (dir_ / name).string(); }
 
@@ -76,8 +84,7 @@ class FastPaths : public ::testing::Test {
 
   const std::filesystem::path dir_ =
       std::filesystem::temp_directory_path() /
-      ("travorn-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-       "-" + std::to_string(std::random_device()()));
+      ("travorn-" + kernel_name(GetParam()) + "-" + std::to_string(std::random_device()()));
 };
 
 // The text of a P3 picture of w x h pixels whose samples, drawn with `seed`
@@ -106,7 +113,7 @@ std::string picture(int w, int h, int maxrgb, unsigned seed, bool odd,
 
 }  // namespace
 
-TEST_F(FastPaths, ValidPicturesOfEveryKind) {
+TEST_P(FastPaths, ValidPicturesOfEveryKind) {
   const struct {
     int w, h, maxrgb;
     bool odd;
@@ -136,7 +143,7 @@ TEST_F(FastPaths, ValidPicturesOfEveryKind) {
   }
 }
 
-TEST_F(FastPaths, BothRefuseTheSameDamage) {
+TEST_P(FastPaths, BothRefuseTheSameDamage) {
   const std::string text = picture(200, 200, 255, 5, true);
   std::mt19937 random(6);
   for (int trial = 0; trial < 40; ++trial) {
@@ -154,7 +161,7 @@ TEST_F(FastPaths, BothRefuseTheSameDamage) {
 
 // From a pipe, the planes of a large image grow as the samples arrive: past
 // the first step of a million pixels, the samples read so far must be kept.
-TEST_F(FastPaths, APipeGrowsThePlanesPastTheFirstStep) {
+TEST_P(FastPaths, APipeGrowsThePlanesPastTheFirstStep) {
 #if defined(__unix__)
   const std::string fifo = path("fifo");
   if (::mkfifo(fifo.c_str(), 0600) != 0) GTEST_SKIP() << "no FIFO here";
@@ -163,3 +170,9 @@ TEST_F(FastPaths, APipeGrowsThePlanesPastTheFirstStep) {
   GTEST_SKIP() << "no FIFO on this platform";
 #endif
 }
+
+INSTANTIATE_TEST_SUITE_P(Kernel, FastPaths,
+                         ::testing::Values(ppma_detail::InstructionSet::kPortable,
+                                           ppma_detail::InstructionSet::kSse2,
+                                           ppma_detail::InstructionSet::kAvx2),
+                         [](const auto& info) { return kernel_name(info.param); });

@@ -8,20 +8,45 @@
 #include <string>
 #include <vector>
 
-#include "ppma/ppma_kernel_sse2.hpp"
+#include "ppma/ppma_kernel_avx2.hpp"
+#include "ppma/ppma_parser.hpp"
+
+using ppma_detail::InstructionSet;
+
+// The kernel's name in the tests' names.
+std::string kernel_name(InstructionSet set) {
+  const char* const names[] = {"Portable", "Sse2", "Avx2"};
+  return names[static_cast<int>(set)];
+}
 
 namespace {
 
 using ppma_detail::Kinds;
 
-#if defined(__SSE2__)  // every kernel this build can run
-using KernelTypes = ::testing::Types<ppma_detail::PortableKernel, ppma_detail::Sse2Kernel>;
-#else
-using KernelTypes = ::testing::Types<ppma_detail::PortableKernel>;
-#endif
-template <typename Kernel>
-class Kernels : public ::testing::Test {};
-TYPED_TEST_SUITE(Kernels, KernelTypes);
+// Every kernel, each skipped where this build or this processor cannot run it.
+template <typename K, InstructionSet kSet>
+struct On {
+  using Kernel = K;
+  static constexpr InstructionSet set = kSet;
+};
+using KernelTypes = ::testing::Types<On<ppma_detail::PortableKernel, InstructionSet::kPortable>,
+                                     On<ppma_detail::Sse2Kernel, InstructionSet::kSse2>,
+                                     On<ppma_detail::Avx2Kernel, InstructionSet::kAvx2>>;
+struct KernelName {
+  template <typename T>
+  static std::string GetName(int) {
+    return kernel_name(T::set);
+  }
+};
+template <typename T>
+class Kernels : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!ppma_detail::use_kernel(T::set))
+      GTEST_SKIP() << "not in this build, or not on this processor";
+  }
+};
+TYPED_TEST_SUITE(Kernels, KernelTypes, KernelName);
 
 // A block as the parser sees it: 8 NUL bytes in front, 64 bytes (the text,
 // then blanks), NUL bytes after.
@@ -41,7 +66,7 @@ TYPED_TEST(Kernels, ClassifyEveryByteAtEveryPlace) {
     for (int place = 0; place < 64; ++place) {
       Block block(std::string(64, '7'));
       block.at()[place] = static_cast<char>(value);
-      const Kinds kinds = TypeParam::classify(block.at());
+      const Kinds kinds = TypeParam::Kernel::classify(block.at());
       const std::uint64_t bit = std::uint64_t{1} << place;
       ASSERT_EQ(kinds.space, space ? bit : 0) << "byte " << value << " at " << place;
       ASSERT_EQ(kinds.other, space || digit ? 0 : bit) << "byte " << value << " at " << place;
@@ -74,14 +99,15 @@ TYPED_TEST(Kernels, ConvertTokensOfOneToEightDigits) {
   };
   for (const auto& row : rows) {
     Block block(row.text);
-    const Kinds kinds = TypeParam::classify(block.at());
-    std::vector<const char*> from, at(row.ends.size() + 4);
+    const Kinds kinds = TypeParam::Kernel::classify(block.at());
+    std::vector<const char*> from, at(row.ends.size() + 8);
     for (std::uint64_t s = ~kinds.space & (kinds.space << 1 | 1); s != 0; s &= s - 1) {
       from.push_back(block.at() + ppma_detail::lowest_bit(s));
     }
     for (std::size_t k = 0; k < row.ends.size(); ++k) at[k] = block.at() + row.ends[k];
     std::vector<std::int32_t> values(row.ends.size());
-    TypeParam::convert(from.data(), at.data(), row.ends.size(), row.short_tokens, values.data());
+    TypeParam::Kernel::convert(from.data(), at.data(), row.ends.size(), row.short_tokens,
+                               values.data());
     EXPECT_EQ(values, row.values) << row.text;
   }
 }

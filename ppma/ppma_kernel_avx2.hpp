@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: MIT
+// The parser's kernel with AVX2: 32 bytes classified at a time, eight tokens
+// converted at a time, as the SSE2 kernel does with half the width. Its
+// functions are compiled for AVX2 whatever the build targets, and only run
+// where the processor has it (ppma_kernels.cpp asks). Without GCC or Clang
+// on x86-64 there is no such kernel: Avx2Kernel is then the SSE2 one, never
+// chosen. Not installed.
+#ifndef TRAVORN_PPMA_PPMA_KERNEL_AVX2_HPP
+#define TRAVORN_PPMA_PPMA_KERNEL_AVX2_HPP
+
+#include "ppma/ppma_kernel_sse2.hpp"
+
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstring>
+
+// A function compiled for AVX2; and what the parser's driver must be, so
+// that it becomes part of such a function and the kernel's calls in it are
+// inlined.
+#define TRAVORN_AVX2 __attribute__((target("avx2")))
+#define TRAVORN_INLINED __attribute__((always_inline))
+
+namespace ppma_detail {
+
+struct Avx2Kernel {
+  TRAVORN_AVX2 static Kinds classify(const char* block) {
+    Kinds kinds{0, 0};
+    for (int i = 0; i < 64; i += 32) {
+      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + i));
+      // The byte ranges as in the SSE2 kernel: moved to start at -128, then one comparison.
+      const __m256i control = _mm256_cmpgt_epi8(_mm256_set1_epi8(-128 + 5),
+                                                _mm256_add_epi8(x, _mm256_set1_epi8(128 - 9)));
+      const __m256i space = _mm256_or_si256(control, _mm256_cmpeq_epi8(x, _mm256_set1_epi8(' ')));
+      const __m256i digit = _mm256_cmpgt_epi8(_mm256_set1_epi8(-128 + 10),
+                                              _mm256_add_epi8(x, _mm256_set1_epi8(128 - '0')));
+      const auto space_mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(space));
+      const auto known_mask =
+          static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(space, digit)));
+      kinds.space |= std::uint64_t{space_mask} << i;
+      kinds.other |= std::uint64_t{~known_mask} << i;
+    }
+    return kinds;
+  }
+
+  static constexpr bool kFromStarts = false;  // each value back from its end
+  TRAVORN_AVX2 static void convert(const char* const*, const char** ends, std::size_t count,
+                                   bool short_tokens, std::int32_t* out) {
+    for (std::size_t i = count; i < count + 8; ++i) ends[i] = ends[count - 1];
+    for (std::size_t k = 0; k < count; k += 8) {
+      const __m256i eight = short_tokens ? short_values(ends + k) : values(ends + k);
+      if (k + 8 <= count) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), eight);
+      } else {
+        alignas(32) std::int32_t some[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(some), eight);
+        std::copy_n(some, count - k, out + k);
+      }
+    }
+  }
+
+ private:
+  // `kBytes` bytes before each end, one token to a lane of that many bytes:
+  // the digits' values, with every byte from the last one that is not a
+  // digit back made zero.
+  template <int kBytes>
+  TRAVORN_AVX2 static __m256i digits(__m256i x) {
+    const __m256i d = _mm256_sub_epi8(x, _mm256_set1_epi8('0'));  // white space and NUL: negative
+    __m256i drop = _mm256_cmpgt_epi8(_mm256_setzero_si256(), d);
+    for (int shift = 8; shift < 8 * kBytes; shift *= 2) {  // within each lane
+      drop = _mm256_or_si256(
+          drop, kBytes == 8 ? _mm256_srli_epi64(drop, shift) : _mm256_srli_epi32(drop, shift));
+    }
+    return _mm256_andnot_si256(drop, d);
+  }
+
+  // Pairs of digits combined in each 16-bit lane, then pairs of those in
+  // each 32-bit lane, as in the SSE2 kernel.
+  TRAVORN_AVX2 static __m256i quads(__m256i digits) {
+    __m256i weights = _mm256_set1_epi16(0x0A01);  // 1 + 2560: see the SSE2 kernel
+    __asm__("" : "+x"(weights));
+    const __m256i pairs = _mm256_srli_epi16(_mm256_mullo_epi16(digits, weights), 8);
+    return _mm256_madd_epi16(pairs, _mm256_set1_epi32(1 << 16 | 100));
+  }
+
+  // The values of eight tokens of up to eight digits, four to a register.
+  // The 128-bit halves pack apart, so the first register holds tokens 0, 1
+  // and 4, 5 and the second 2, 3 and 6, 7: packed, they come out in order.
+  TRAVORN_AVX2 static __m256i values(const char* const* ends) {
+    __m256i half[2];
+    for (int h = 0; h < 2; ++h) {
+      std::int64_t word[4];
+      for (int i = 0; i < 4; ++i) std::memcpy(&word[i], ends[2 * h + i % 2 + i / 2 * 4] - 8, 8);
+      half[h] = quads(digits<8>(_mm256_set_epi64x(word[3], word[2], word[1], word[0])));
+    }
+    return _mm256_madd_epi16(_mm256_packs_epi32(half[0], half[1]),
+                             _mm256_set1_epi32(1 << 16 | 10000));
+  }
+
+  // The same for tokens of four digits at most, one to a 32-bit lane.
+  TRAVORN_AVX2 static __m256i short_values(const char* const* ends) {
+    std::int32_t w[8];
+    for (int i = 0; i < 8; ++i) std::memcpy(&w[i], ends[i] - 4, 4);
+    return quads(digits<4>(_mm256_set_epi32(w[7], w[6], w[5], w[4], w[3], w[2], w[1], w[0])));
+  }
+};
+
+inline bool processor_has_avx2() { return __builtin_cpu_supports("avx2") != 0; }
+
+}  // namespace ppma_detail
+#else
+#define TRAVORN_AVX2
+#define TRAVORN_INLINED
+namespace ppma_detail {
+using Avx2Kernel = Sse2Kernel;
+inline bool processor_has_avx2() { return false; }
+}  // namespace ppma_detail
+#endif
+
+#endif  // TRAVORN_PPMA_PPMA_KERNEL_AVX2_HPP
