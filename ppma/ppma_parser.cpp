@@ -130,7 +130,11 @@ inline const char* take_short_number(const char* p, std::int32_t* value) {
 }  // namespace
 
 SampleParser::SampleParser(std::istream& in)
-    : in_(in), chunk_(new (std::nothrow) char[kFrontBytes + kChunkBytes + kStopBytes]()) {
+    : in_(in), chunk_(new (std::nothrow) char[kFrontBytes + kChunkBytes + kStopBytes]) {
+  // The NUL bytes in front and after no bytes at all; the rest of the chunk
+  // is left untouched until the input fills it, so that a small input costs
+  // a page or two, not the whole chunk.
+  if (chunk_) std::fill_n(chunk_.get(), kFrontBytes + kStopBytes, '\0');
   next_ = end_ = chunk_ ? chunk_.get() + kFrontBytes : kNoChunk;
 }
 
