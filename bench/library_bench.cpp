@@ -3,6 +3,8 @@
 //   library_bench read-ppma IN.ppm            ppma_read alone
 //   library_bench write-ppma IN.ppm OUT.ppm   ppma_write of the image that IN holds
 //   library_bench read-bmp IN.bmp             bmp_read alone
+// A first argument --kernel=portable, --kernel=sse2 or --kernel=avx2 makes
+// the P3 parser use that kernel instead of the fastest the processor runs.
 // Prints the seconds that the operation took, and nothing of the library's
 // reports unless it fails.
 #include <chrono>
@@ -13,6 +15,7 @@
 
 #include "bmp/bmp.hpp"
 #include "ppma/ppma.hpp"
+#include "ppma/ppma_parser.hpp"
 
 namespace {
 double seconds_since(std::chrono::steady_clock::time_point start) {
@@ -21,8 +24,23 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  using ppma_detail::InstructionSet;
+  const std::string kernel = argc > 1 ? argv[1] : "";
+  if (kernel.rfind("--kernel=", 0) == 0) {
+    const InstructionSet set = kernel == "--kernel=avx2"   ? InstructionSet::kAvx2
+                               : kernel == "--kernel=sse2" ? InstructionSet::kSse2
+                                                           : InstructionSet::kPortable;
+    if (!ppma_detail::use_kernel(set)) {
+      std::fprintf(stderr, "library_bench: no %s kernel here\n", argv[1]);
+      return 2;
+    }
+    --argc;
+    ++argv;
+  }
   if (argc < 3) {
-    std::fprintf(stderr, "usage: library_bench read-ppma|write-ppma|read-bmp IN [OUT]\n");
+    std::fprintf(stderr,
+                 "usage: library_bench [--kernel=portable|sse2|avx2] read-ppma|write-ppma|read-bmp "
+                 "IN [OUT]\n");
     return 2;
   }
   const std::string what = argv[1];

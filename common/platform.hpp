@@ -18,7 +18,26 @@
 #include <sys/mman.h>
 #endif
 
+// A function compiled for AVX2 whatever the build targets: call it only
+// where processor_has_avx2() says so. Elsewhere than GCC and Clang on
+// x86-64 it is an ordinary function, never called.
+#if defined(__GNUC__) && defined(__x86_64__)
+#define TRAVORN_AVX2 __attribute__((target("avx2")))
+#else
+#define TRAVORN_AVX2
+#endif
+
 namespace travorn_detail {
+
+// Whether the processor (and the system, which must save its registers)
+// offers AVX2. Asked once, by the C runtime, as the program starts.
+inline bool processor_has_avx2() {
+#if defined(__GNUC__) && defined(__x86_64__)
+  return __builtin_cpu_supports("avx2") != 0;
+#else
+  return false;
+#endif
+}
 
 // Large planes are fresh memory that the parse or the row reader then
 // touches page by page. Backing such a block with huge pages (where the

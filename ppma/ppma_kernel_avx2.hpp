@@ -2,12 +2,13 @@
 // The parser's kernel with AVX2: 32 bytes classified at a time, eight tokens
 // converted at a time, as the SSE2 kernel does with half the width. Its
 // functions are compiled for AVX2 whatever the build targets, and only run
-// where the processor has it (ppma_kernels.cpp asks). Without GCC or Clang
-// on x86-64 there is no such kernel: Avx2Kernel is then the SSE2 one, never
+// where the processor has it (the parser asks). Without GCC or Clang on
+// x86-64 there is no such kernel: Avx2Kernel is then the SSE2 one, never
 // chosen. Not installed.
 #ifndef TRAVORN_PPMA_PPMA_KERNEL_AVX2_HPP
 #define TRAVORN_PPMA_PPMA_KERNEL_AVX2_HPP
 
+#include "common/platform.hpp"
 #include "ppma/ppma_kernel_sse2.hpp"
 
 #if defined(__GNUC__) && defined(__x86_64__)
@@ -16,10 +17,8 @@
 #include <algorithm>
 #include <cstring>
 
-// A function compiled for AVX2; and what the parser's driver must be, so
-// that it becomes part of such a function and the kernel's calls in it are
-// inlined.
-#define TRAVORN_AVX2 __attribute__((target("avx2")))
+// What the parser's driver must be, so that it becomes part of a function
+// compiled for AVX2 (TRAVORN_AVX2) and the kernel's calls in it are inlined.
 #define TRAVORN_INLINED __attribute__((always_inline))
 
 namespace ppma_detail {
@@ -106,15 +105,11 @@ struct Avx2Kernel {
   }
 };
 
-inline bool processor_has_avx2() { return __builtin_cpu_supports("avx2") != 0; }
-
 }  // namespace ppma_detail
 #else
-#define TRAVORN_AVX2
 #define TRAVORN_INLINED
 namespace ppma_detail {
-using Avx2Kernel = Sse2Kernel;
-inline bool processor_has_avx2() { return false; }
+using Avx2Kernel = Sse2Kernel;  // never chosen
 }  // namespace ppma_detail
 #endif
 

@@ -189,7 +189,7 @@ namespace {
 // Whether this build and this processor can run the kernel for `set`.
 bool runs(InstructionSet set) {
   return set == InstructionSet::kPortable || (set == InstructionSet::kSse2 && kHasSse2) ||
-         (set == InstructionSet::kAvx2 && processor_has_avx2());
+         (set == InstructionSet::kAvx2 && travorn_detail::processor_has_avx2());
 }
 
 InstructionSet& chosen_kernel() {
