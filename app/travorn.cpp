@@ -13,10 +13,6 @@
 #include <iostream>
 #include <memory>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "bmp/bmp.hpp"
 #include "bmp/bmp_internal.hpp"
 #include "common/files.hpp"
@@ -36,8 +32,9 @@ constexpr std::int32_t kTableMax = 1 << 20;
 // Stores `pixels` pixels of R, G, B samples into three rows, each sample
 // mapped to its byte by `byte`.
 template <typename Byte>
-void narrow(const std::int32_t* rgb, std::size_t pixels, unsigned char* __restrict r,
-            unsigned char* __restrict g, unsigned char* __restrict b, Byte byte) {
+TRAVORN_INLINED inline void narrow(const std::int32_t* rgb, std::size_t pixels,
+                                   unsigned char* __restrict r, unsigned char* __restrict g,
+                                   unsigned char* __restrict b, Byte byte) {
   for (std::size_t i = 0; i < pixels; ++i) {
     r[i] = byte(rgb[3 * i]);
     g[i] = byte(rgb[3 * i + 1]);
@@ -45,44 +42,16 @@ void narrow(const std::int32_t* rgb, std::size_t pixels, unsigned char* __restri
   }
 }
 
-// Stores `count` pixels of R, G, B samples clamped to 0..255 into three
-// rows. With SSE2, sixteen pixels at a time: each group of four pixels is
-// sorted into R, G and B lanes by shuffles, and the two saturating packs
-// (to signed 16 bits, then to unsigned 8 bits) are the clamp.
-void clamp_pixels(const std::int32_t* rgb, std::size_t count, unsigned char* r, unsigned char* g,
-                  unsigned char* b) {
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  for (; i + 16 <= count; i += 16) {
-    __m128i lanes[3][4];
-    for (int q = 0; q < 4; ++q) {
-      const auto* p = reinterpret_cast<const __m128i*>(rgb + 3 * (i + 4 * std::size_t(q)));
-      const __m128 x = _mm_castsi128_ps(_mm_loadu_si128(p));      // R0 G0 B0 R1
-      const __m128 y = _mm_castsi128_ps(_mm_loadu_si128(p + 1));  // G1 B1 R2 G2
-      const __m128 z = _mm_castsi128_ps(_mm_loadu_si128(p + 2));  // B2 R3 G3 B3
-      const __m128 reds =
-          _mm_shuffle_ps(_mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 0, 0)),
-                         _mm_shuffle_ps(y, z, _MM_SHUFFLE(1, 1, 2, 2)), _MM_SHUFFLE(2, 0, 2, 0));
-      const __m128 greens =
-          _mm_shuffle_ps(_mm_shuffle_ps(x, y, _MM_SHUFFLE(0, 0, 1, 1)),
-                         _mm_shuffle_ps(y, z, _MM_SHUFFLE(2, 2, 3, 3)), _MM_SHUFFLE(2, 0, 2, 0));
-      const __m128 blues =
-          _mm_shuffle_ps(_mm_shuffle_ps(x, y, _MM_SHUFFLE(1, 1, 2, 2)),
-                         _mm_shuffle_ps(z, z, _MM_SHUFFLE(3, 3, 0, 0)), _MM_SHUFFLE(2, 0, 2, 0));
-      lanes[0][q] = _mm_castps_si128(reds);
-      lanes[1][q] = _mm_castps_si128(greens);
-      lanes[2][q] = _mm_castps_si128(blues);
-    }
-    unsigned char* const out[3] = {r, g, b};
-    for (int c = 0; c < 3; ++c) {
-      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(lanes[c][0], lanes[c][1]),
-                                             _mm_packs_epi32(lanes[c][2], lanes[c][3]));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out[c] + i), bytes);
-    }
-  }
-#endif
-  narrow(rgb + 3 * i, count - i, r + i, g + i, b + i,
-         [](std::int32_t v) { return static_cast<unsigned char>(std::clamp(v, 0, 255)); });
+// A sample clamped to 0..255, the rescale of the common maximum 255.
+constexpr auto clamped = [](std::int32_t v) {
+  return static_cast<unsigned char>(std::clamp(v, 0, 255));
+};
+
+// The same loop compiled for AVX2, where the compiler turns the clamp and
+// the sorting of the samples into three rows into vector code.
+TRAVORN_AVX2 void narrow_clamped_avx2(const std::int32_t* rgb, std::size_t pixels, unsigned char* r,
+                                      unsigned char* g, unsigned char* b) {
+  narrow(rgb, pixels, r, g, b, clamped);
 }
 
 // The converter's destination for the samples: three byte planes, rows in
@@ -114,8 +83,10 @@ class BytePlanes final : public ppma_detail::SampleSink {
     unsigned char* __restrict g = plane_[1].get() + first;
     unsigned char* __restrict b = plane_[2].get() + first;
     const std::int32_t top = maxrgb_;
-    if (maxrgb_ == 255) {  // the common case: only the clamp can change a sample
-      clamp_pixels(rgb, pixels, r, g, b);
+    if (maxrgb_ == 255 && travorn_detail::processor_has_avx2()) {  // the common case
+      narrow_clamped_avx2(rgb, pixels, r, g, b);
+    } else if (maxrgb_ == 255) {
+      narrow(rgb, pixels, r, g, b, clamped);
     } else if (const unsigned char* const table = table_.get()) {
       narrow(rgb, pixels, r, g, b,
              [table, top](std::int32_t v) { return table[std::clamp(v, 0, top)]; });

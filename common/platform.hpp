@@ -20,11 +20,15 @@
 
 // A function compiled for AVX2 whatever the build targets: call it only
 // where processor_has_avx2() says so. Elsewhere than GCC and Clang on
-// x86-64 it is an ordinary function, never called.
+// x86-64 it is an ordinary function, never called. TRAVORN_INLINED makes a
+// function part of each function that calls it, so that it is compiled for
+// AVX2 within such a function and for the build's target elsewhere.
 #if defined(__GNUC__) && defined(__x86_64__)
 #define TRAVORN_AVX2 __attribute__((target("avx2")))
+#define TRAVORN_INLINED __attribute__((always_inline))
 #else
 #define TRAVORN_AVX2
+#define TRAVORN_INLINED
 #endif
 
 namespace travorn_detail {

@@ -17,10 +17,6 @@
 #include <algorithm>
 #include <cstring>
 
-// What the parser's driver must be, so that it becomes part of a function
-// compiled for AVX2 (TRAVORN_AVX2) and the kernel's calls in it are inlined.
-#define TRAVORN_INLINED __attribute__((always_inline))
-
 namespace ppma_detail {
 
 struct Avx2Kernel {
@@ -107,7 +103,6 @@ struct Avx2Kernel {
 
 }  // namespace ppma_detail
 #else
-#define TRAVORN_INLINED
 namespace ppma_detail {
 using Avx2Kernel = Sse2Kernel;  // never chosen
 }  // namespace ppma_detail

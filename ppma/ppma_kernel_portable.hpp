@@ -64,13 +64,6 @@ inline std::uint64_t load_eight(const char* p) {
          std::uint64_t{u[6]} << 48 | std::uint64_t{u[7]} << 56;
 }
 
-// The top bit of each byte of `bytes` that is not a digit, byte by byte (no
-// carry or borrow crosses from one byte to the next).
-inline std::uint64_t not_digits(std::uint64_t bytes) {
-  const std::uint64_t x = bytes ^ (0x30 * kOnes);  // digits become 0..9
-  return (((x & ~kTops) + (0x80 - 10) * kOnes) | x) & kTops;
-}
-
 // The value of up to eight digits held one a byte, each byte the digit's
 // value, the last digit in the top byte and zeros below the first: pairs,
 // quadruples and octets are combined in turn, each step one multiplication

@@ -48,8 +48,6 @@ constexpr std::size_t kStopBytes = kBlockBytes + 8;
 // NUL bytes before the chunk, for the eight-byte loads that end in its first bytes.
 constexpr std::size_t kFrontBytes = 8;
 
-inline bool space_at(const char* p) { return is_space(static_cast<unsigned char>(*p)); }
-
 // Where no chunk could be allocated: an empty chunk and its stop bytes.
 constexpr char kNoChunk[kStopBytes] = {};
 
@@ -114,19 +112,6 @@ TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds
   return count;
 }
 
-// Takes an unsigned run of one to seven digits followed by white space at
-// `p`: stores its value, returns the position after the white space. Null
-// when the token at `p` is anything else.
-inline const char* take_short_number(const char* p, std::int32_t* value) {
-  const std::uint64_t bytes = load_eight(p);
-  const std::uint64_t other = not_digits(bytes);
-  if (other == 0) return nullptr;  // eight digits or more
-  const int length = lowest_bit(other) / 8;
-  if (!space_at(p + length)) return nullptr;  // also a token that starts with no digit
-  *value = combine_digits((bytes ^ (0x30 * kOnes)) << (8 * (8 - length)));
-  return p + length + 1;
-}
-
 }  // namespace
 
 SampleParser::SampleParser(std::istream& in)
@@ -149,8 +134,8 @@ TRAVORN_INLINED inline SampleParser::Status SampleParser::parse_with(std::int32_
   std::size_t k = 0;
   while (k < count) {
     const Kinds kinds = Kernel::classify(block);
-    const char* after = block + kBlockBytes;
     if (kinds.other == 0) {
+      const char* after = block;
       const std::size_t taken = take_clean_run<Kernel>(block, kinds, count - k, out + k, &after);
       if (taken > 0) {
         k += taken;
@@ -158,15 +143,9 @@ TRAVORN_INLINED inline SampleParser::Status SampleParser::parse_with(std::int32_
         continue;
       }
     }
-    // One token at a time: tokens start after white space.
-    std::uint64_t starts = ~kinds.space & ((kinds.space << 1) | 1u);
-    for (; starts != 0 && k < count; starts &= starts - 1) {
-      const char* const end = take_short_number(block + lowest_bit(starts), &out[k]);
-      if (end == nullptr) break;
-      after = end;
-      ++k;
-    }
-    if (starts != 0 && k < count) {  // a token the fast paths could not take
+    // A token the fast path could not take: tokens start after white space.
+    const std::uint64_t starts = ~kinds.space & ((kinds.space << 1) | 1u);
+    if (starts != 0) {
       next_ = block + lowest_bit(starts);
       const Status status = parse_carefully(&out[k]);
       if (status != kFull) {
@@ -177,7 +156,7 @@ TRAVORN_INLINED inline SampleParser::Status SampleParser::parse_with(std::int32_
       block = next_;  // the chunk may have been refilled
       continue;
     }
-    block = k < count ? std::max(after, block + kBlockBytes) : after;
+    block += kBlockBytes;
   }
   next_ = block;
   *parsed = k;
