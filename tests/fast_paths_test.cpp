@@ -134,7 +134,7 @@ TEST_P(FastPaths, ValidPicturesOfEveryKind) {
       {5, 3, 0, true, "maxrgb 0: every byte 0"},
   };
   for (const auto& c : cases) expect_same(picture(c.w, c.h, c.maxrgb, 7, c.odd), c.what);
-  // Chunks are 64 KiB: a comment of every length from 0 to 11 moves the
+  // Chunks are 256 KiB: a comment of every length from 0 to 11 moves the
   // samples so that the chunks' ends cut tokens of one to eleven characters
   // at every place, and fall on white space too.
   for (int shift = 0; shift < 12; ++shift) {
