@@ -56,9 +56,7 @@ struct Avx2Kernel {
   }
 
  private:
-  // `kBytes` bytes before each end, one token to a lane of that many bytes:
-  // the digits' values, with every byte from the last one that is not a
-  // digit back made zero.
+  // As in the SSE2 kernel, twice as wide.
   template <int kBytes>
   TRAVORN_AVX2 static __m256i digits(__m256i x) {
     const __m256i d = _mm256_sub_epi8(x, _mm256_set1_epi8('0'));  // white space and NUL: negative
@@ -71,9 +69,9 @@ struct Avx2Kernel {
   }
 
   // Pairs of digits combined in each 16-bit lane, then pairs of those in
-  // each 32-bit lane, as in the SSE2 kernel.
+  // each 32-bit lane, as in the SSE2 kernel (which explains the weights).
   TRAVORN_AVX2 static __m256i quads(__m256i digits) {
-    __m256i weights = _mm256_set1_epi16(0x0A01);  // 1 + 2560: see the SSE2 kernel
+    __m256i weights = _mm256_set1_epi16(0x0A01);
     __asm__("" : "+x"(weights));
     const __m256i pairs = _mm256_srli_epi16(_mm256_mullo_epi16(digits, weights), 8);
     return _mm256_madd_epi16(pairs, _mm256_set1_epi32(1 << 16 | 100));

@@ -37,66 +37,63 @@ struct Sse2Kernel {
   static constexpr bool kFromStarts = false;  // each value back from its end
   static void convert(const char* const*, const char** ends, std::size_t count, bool short_tokens,
                       std::int32_t* out) {
-    if (short_tokens) {
-      convert_with(ends, count, out, short_values);
-    } else {
-      convert_with(ends, count, out, values);
+    for (std::size_t i = count; i < count + 4; ++i) ends[i] = ends[count - 1];
+    for (std::size_t k = 0; k < count; k += 4) {
+      const __m128i four = short_tokens ? short_values(ends + k) : values(ends + k);
+      if (k + 4 <= count) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), four);
+      } else {
+        alignas(16) std::int32_t some[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(some), four);
+        std::copy_n(some, count - k, out + k);
+      }
     }
   }
 
  private:
-  template <typename Values>
-  static void convert_with(const char** ends, std::size_t count, std::int32_t* out,
-                           Values four_values) {
-    for (std::size_t i = count; i < count + 4; ++i) ends[i] = ends[count - 1];
-    std::size_t k = 0;
-    for (; k + 4 <= count; k += 4) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), four_values(ends + k));
+  // `kBytes` bytes before each end, one token to a lane of that many bytes:
+  // the digits' values, with every byte from the last one that is not a
+  // digit back made zero, so that each lane holds one token's digits at its
+  // top.
+  template <int kBytes>
+  static __m128i digits(__m128i x) {
+    const __m128i d = _mm_sub_epi8(x, _mm_set1_epi8('0'));  // white space and NUL: negative
+    __m128i drop = _mm_cmplt_epi8(d, _mm_setzero_si128());
+    for (int shift = 8; shift < 8 * kBytes; shift *= 2) {  // within each lane
+      drop = _mm_or_si128(drop,
+                          kBytes == 8 ? _mm_srli_epi64(drop, shift) : _mm_srli_epi32(drop, shift));
     }
-    if (k < count) {
-      alignas(16) std::int32_t some[4];
-      _mm_store_si128(reinterpret_cast<__m128i*>(some), four_values(ends + k));
-      std::copy_n(some, count - k, out + k);
-    }
+    return _mm_andnot_si128(drop, d);
   }
 
-  // 1 + 2560 in each 16-bit lane: (a + 256 b) * (1 + 2560) = 256 (10 a + b) + a
-  // modulo 2^16, so that one multiplication and a shift combine two digits.
-  // Hidden from the optimiser, which would otherwise spell the multiplication
-  // as four shifts and additions.
-  static __m128i pair_weights() {
+  // Pairs of digits combined in each 16-bit lane, then pairs of those in
+  // each 32-bit lane, as in combine_digits. The weights 1 + 2560 in each
+  // 16-bit lane: (a + 256 b) * (1 + 2560) = 256 (10 a + b) + a modulo 2^16,
+  // so that one multiplication and a shift combine two digits; hidden from
+  // the optimiser, which would otherwise spell the multiplication as four
+  // shifts and additions.
+  static __m128i quads(__m128i digits) {
     __m128i weights = _mm_set1_epi16(0x0A01);
 #if defined(__GNUC__)
     __asm__("" : "+x"(weights));
 #endif
-    return weights;
+    const __m128i pairs = _mm_srli_epi16(_mm_mullo_epi16(digits, weights), 8);
+    return _mm_madd_epi16(pairs, _mm_set1_epi32(1 << 16 | 100));
   }
 
-  // The values of four tokens, each read from the eight bytes before its
-  // end. Every byte from the last one that is not a digit back is dropped,
-  // so each 64-bit lane holds one token's digits at its top, and pairs,
-  // quadruples and octets are combined as in combine_digits, two lanes to a
-  // register.
+  // The values of four tokens of up to eight digits, from the eight bytes
+  // before each end, two to a register; packed, their quadruples combine.
   static __m128i values(const char* const* ends) {
-    __m128i quads[2];
-    for (std::size_t h = 0; h < 2; ++h) {
-      const __m128i x = _mm_unpacklo_epi64(
-          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(ends[2 * h] - 8)),
-          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(ends[2 * h + 1] - 8)));
-      const __m128i d = _mm_sub_epi8(x, _mm_set1_epi8('0'));  // white space and NUL: negative
-      __m128i drop = _mm_cmplt_epi8(d, _mm_setzero_si128());
-      drop = _mm_or_si128(drop, _mm_srli_epi64(drop, 8));
-      drop = _mm_or_si128(drop, _mm_srli_epi64(drop, 16));
-      drop = _mm_or_si128(drop, _mm_srli_epi64(drop, 32));
-      const __m128i digits = _mm_andnot_si128(drop, d);
-      const __m128i pairs = _mm_srli_epi16(_mm_mullo_epi16(digits, pair_weights()), 8);
-      quads[h] = _mm_madd_epi16(pairs, _mm_set1_epi32(1 << 16 | 100));
+    __m128i half[2];
+    for (int h = 0; h < 2; ++h) {
+      std::int64_t word[2];
+      for (int i = 0; i < 2; ++i) std::memcpy(&word[i], ends[2 * h + i] - 8, 8);
+      half[h] = quads(digits<8>(_mm_set_epi64x(word[1], word[0])));
     }
-    return _mm_madd_epi16(_mm_packs_epi32(quads[0], quads[1]), _mm_set1_epi32(1 << 16 | 10000));
+    return _mm_madd_epi16(_mm_packs_epi32(half[0], half[1]), _mm_set1_epi32(1 << 16 | 10000));
   }
 
-  // The same for tokens of four digits at most, from the four bytes before
-  // each end, one token to a 32-bit lane.
+  // The same for tokens of four digits at most, one to a 32-bit lane.
   static __m128i short_values(const char* const* ends) {
     __m128i words[4];
     for (int i = 0; i < 4; ++i) {
@@ -104,15 +101,8 @@ struct Sse2Kernel {
       std::memcpy(&word, ends[i] - 4, 4);
       words[i] = _mm_cvtsi32_si128(word);
     }
-    const __m128i x = _mm_unpacklo_epi64(_mm_unpacklo_epi32(words[0], words[1]),
-                                         _mm_unpacklo_epi32(words[2], words[3]));
-    const __m128i d = _mm_sub_epi8(x, _mm_set1_epi8('0'));
-    __m128i drop = _mm_cmplt_epi8(d, _mm_setzero_si128());
-    drop = _mm_or_si128(drop, _mm_srli_epi32(drop, 8));
-    drop = _mm_or_si128(drop, _mm_srli_epi32(drop, 16));
-    const __m128i digits = _mm_andnot_si128(drop, d);
-    const __m128i pairs = _mm_srli_epi16(_mm_mullo_epi16(digits, pair_weights()), 8);
-    return _mm_madd_epi16(pairs, _mm_set1_epi32(1 << 16 | 100));
+    return quads(digits<4>(_mm_unpacklo_epi64(_mm_unpacklo_epi32(words[0], words[1]),
+                                              _mm_unpacklo_epi32(words[2], words[3]))));
   }
 };
 
