@@ -1,23 +1,58 @@
 // SPDX-License-Identifier: MIT
-// ppma_read on any bytes: a status, every plane freed, nothing else.
+// ppma_read on any bytes, once with each parser kernel that this machine
+// runs: a status, every plane freed, and from every kernel the same status,
+// the same header values and, after a good read, the same planes.
+#include <vector>
+
 #include "fuzz_support.hpp"
 #include "ppma/ppma.hpp"
+#include "ppma/ppma_parser.hpp"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static InputFile file;
-  const char* name = file.hold(data, size);
-  QuietCout quiet;
+namespace {
+
+struct Read {
+  int status = 0;
   int32_t xsize = 0, ysize = 0, maxrgb = 0;
+  std::vector<int32_t> samples;  // R, then G, then B, after a good read
+
+  bool operator!=(const Read& other) const {
+    return status != other.status || xsize != other.xsize || ysize != other.ysize ||
+           maxrgb != other.maxrgb || samples != other.samples;
+  }
+};
+
+Read read(const char* name) {
+  Read result;
   int32_t *r = nullptr, *g = nullptr, *b = nullptr;
-  const int status = ppma_read(name, &xsize, &ysize, &maxrgb, &r, &g, &b);
-  if (status == 0) {
+  result.status = ppma_read(name, &result.xsize, &result.ysize, &result.maxrgb, &r, &g, &b);
+  if (result.status == 0) {
     // A good read hands over whole planes: check them, as a caller would.
-    ppma_check_data(xsize, ysize, maxrgb, r, g, b);
-  } else if (status != 1) {
+    ppma_check_data(result.xsize, result.ysize, result.maxrgb, r, g, b);
+    const std::size_t n = std::size_t(result.xsize) * std::size_t(result.ysize);
+    for (const int32_t* plane : {r, g, b})
+      result.samples.insert(result.samples.end(), plane, plane + n);
+  } else if (result.status != 1) {
     std::abort();
   }
   delete[] r;
   delete[] g;
   delete[] b;
+  return result;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using ppma_detail::InstructionSet;
+  static InputFile file;
+  const char* name = file.hold(data, size);
+  QuietCout quiet;
+  std::vector<Read> reads;
+  for (const InstructionSet set :
+       {InstructionSet::kPortable, InstructionSet::kSse2, InstructionSet::kAvx2}) {
+    if (!ppma_detail::use_kernel(set)) continue;
+    reads.push_back(read(name));
+    if (reads.back() != reads.front()) std::abort();  // two kernels disagree
+  }
   return 0;
 }
