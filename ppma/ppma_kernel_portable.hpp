@@ -18,7 +18,7 @@
 //     read each token back from its end: its digits are the bytes before
 //     ends[k] back to the first byte that is not a digit (white space, or a
 //     NUL byte in front of the chunk), up to eight bytes before the end.
-//     `ends` has room for eight entries after `count`, which convert may
+//     `ends` has room for four entries after `count`, which convert may
 //     overwrite.
 //
 // The portable kernel reads forwards: back from the end it was 14 % slower

@@ -76,7 +76,7 @@ inline bool five_digits(std::uint64_t digit) {
 template <typename Kernel>
 TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds, std::size_t limit,
                                                   std::int32_t* out, const char** after) {
-  const char* at[kRunTokens + 8];
+  const char* at[kRunTokens + 4];
   const char* from[Kernel::kFromStarts ? kRunTokens + 1 : 1];  // where each token starts
   std::size_t n = 0;
   std::size_t started = 0;

@@ -96,11 +96,15 @@ TYPED_TEST(Kernels, ConvertTokensOfOneToEightDigits) {
        {8, 16, 23, 29, 34},
        {87654321, 7654321, 654321, 54321, 4321}},
       {"12 34567890 5  ", false, {2, 11, 13}, {12, 34567890, 5}},
+      {"1 22 333 4444 55555 666666 7777777 88888888 9 ",
+       false,
+       {1, 4, 8, 13, 19, 26, 34, 43, 45},
+       {1, 22, 333, 4444, 55555, 666666, 7777777, 88888888, 9}},
   };
   for (const auto& row : rows) {
     Block block(row.text);
     const Kinds kinds = TypeParam::Kernel::classify(block.at());
-    std::vector<const char*> from, at(row.ends.size() + 8);
+    std::vector<const char*> from, at(row.ends.size() + 4);
     for (std::uint64_t s = ~kinds.space & (kinds.space << 1 | 1); s != 0; s &= s - 1) {
       from.push_back(block.at() + ppma_detail::lowest_bit(s));
     }
