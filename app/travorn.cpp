@@ -83,10 +83,12 @@ class BytePlanes final : public ppma_detail::SampleSink {
     unsigned char* __restrict g = plane_[1].get() + first;
     unsigned char* __restrict b = plane_[2].get() + first;
     const std::int32_t top = maxrgb_;
-    if (maxrgb_ == 255 && travorn_detail::processor_has_avx2()) {  // the common case
-      narrow_clamped_avx2(rgb, pixels, r, g, b);
-    } else if (maxrgb_ == 255) {
-      narrow(rgb, pixels, r, g, b, clamped);
+    if (maxrgb_ == 255) {  // the common case: only the clamp can change a sample
+      if (travorn_detail::processor_has_avx2()) {
+        narrow_clamped_avx2(rgb, pixels, r, g, b);
+      } else {
+        narrow(rgb, pixels, r, g, b, clamped);
+      }
     } else if (const unsigned char* const table = table_.get()) {
       narrow(rgb, pixels, r, g, b,
              [table, top](std::int32_t v) { return table[std::clamp(v, 0, top)]; });

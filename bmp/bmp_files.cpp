@@ -259,9 +259,8 @@ bool make_planes(const char* fatal, int count, std::uint64_t bytes,
 bool bmp_detail::write_24(const char* file_name, std::uint32_t xsize, std::int32_t ysize,
                           const unsigned char* r, const unsigned char* g, const unsigned char* b,
                           bool bottom_up) {
-  const std::uint64_t row = xsize == 0 ? 0 : row_bytes_24(xsize);
   return write_file(
-      file_name, "BMP_24_WRITE - Fatal error!\n", 24, xsize, ysize, row, 0,
+      file_name, "BMP_24_WRITE - Fatal error!\n", 24, xsize, ysize, row_bytes_24(xsize), 0,
       [&](std::ostream& out) { bmp_detail::write_24_rows(out, xsize, ysize, r, g, b, bottom_up); });
 }
 
@@ -272,9 +271,8 @@ bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize, const un
 
 bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
                   const unsigned char* plane) {
-  const std::uint64_t row = xsize == 0 ? 0 : row_bytes_08(xsize);
-  return write_file(file_name, "BMP_08_WRITE - Fatal error!\n", 8, xsize, ysize, row, kGreyEntries,
-                    [&](std::ostream& out) {
+  return write_file(file_name, "BMP_08_WRITE - Fatal error!\n", 8, xsize, ysize,
+                    row_bytes_08(xsize), kGreyEntries, [&](std::ostream& out) {
                       unsigned char grey[kGreyEntries];
                       unsigned char alpha[kGreyEntries] = {};
                       for (std::uint32_t i = 0; i < kGreyEntries; ++i) {

@@ -123,9 +123,10 @@ SampleParser::SampleParser(std::istream& in)
   next_ = end_ = chunk_ ? chunk_.get() + kFrontBytes : kNoChunk;
 }
 
-// The bytes of a block of 64 are classified at once, and its tokens are
-// taken where they start, each independently of the one before, so that
-// the processor can work on several at a time.
+// Block by block: a run of clean blocks goes to take_clean_run; the first
+// token of any other block, to the careful path, after which the blocks
+// start again where that token ended. A block of nothing but white space is
+// passed over whole.
 template <typename Kernel>
 TRAVORN_INLINED inline SampleParser::Status SampleParser::parse_with(std::int32_t* out,
                                                                      std::size_t count,
