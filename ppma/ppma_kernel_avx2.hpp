@@ -41,24 +41,21 @@ struct Avx2Kernel {
   static constexpr bool kFromStarts = false;  // each value back from its end
   // Eight tokens at a time; the last few, fewer than eight, four at a time.
   TRAVORN_AVX2 static void convert(const char* const* starts, const char** ends, std::size_t count,
-                                   bool short_tokens, std::int32_t* out) {
+                                   std::int32_t* out) {
     std::size_t k = 0;
     for (; k + 8 <= count; k += 8) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k),
-                          short_tokens ? short_values(ends + k) : values(ends + k));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), values(ends + k));
     }
-    if (k < count) Sse2Kernel::convert(starts, ends + k, count - k, short_tokens, out + k);
+    if (k < count) Sse2Kernel::convert(starts, ends + k, count - k, out + k);
   }
 
  private:
   // As in the SSE2 kernel, twice as wide.
-  template <int kBytes>
   TRAVORN_AVX2 static __m256i digits(__m256i x) {
     const __m256i d = _mm256_sub_epi8(x, _mm256_set1_epi8('0'));  // white space and NUL: negative
     __m256i drop = _mm256_cmpgt_epi8(_mm256_setzero_si256(), d);
-    for (int shift = 8; shift < 8 * kBytes; shift *= 2) {  // within each lane
-      drop = _mm256_or_si256(
-          drop, kBytes == 8 ? _mm256_srli_epi64(drop, shift) : _mm256_srli_epi32(drop, shift));
+    for (int shift = 8; shift < 64; shift *= 2) {
+      drop = _mm256_or_si256(drop, _mm256_srli_epi64(drop, shift));
     }
     return _mm256_andnot_si256(drop, d);
   }
@@ -80,17 +77,10 @@ struct Avx2Kernel {
     for (int h = 0; h < 2; ++h) {
       std::int64_t word[4];
       for (int i = 0; i < 4; ++i) std::memcpy(&word[i], ends[2 * h + i % 2 + i / 2 * 4] - 8, 8);
-      half[h] = quads(digits<8>(_mm256_set_epi64x(word[3], word[2], word[1], word[0])));
+      half[h] = quads(digits(_mm256_set_epi64x(word[3], word[2], word[1], word[0])));
     }
     return _mm256_madd_epi16(_mm256_packs_epi32(half[0], half[1]),
                              _mm256_set1_epi32(1 << 16 | 10000));
-  }
-
-  // The same for tokens of four digits at most, one to a 32-bit lane.
-  TRAVORN_AVX2 static __m256i short_values(const char* const* ends) {
-    std::int32_t w[8];
-    for (int i = 0; i < 8; ++i) std::memcpy(&w[i], ends[i] - 4, 4);
-    return quads(digits<4>(_mm256_set_epi32(w[7], w[6], w[5], w[4], w[3], w[2], w[1], w[0])));
   }
 };
 

@@ -9,24 +9,23 @@
 //
 //   static constexpr bool kFromStarts;
 //   static void convert(const char* const* starts, const char** ends,
-//                       std::size_t count, bool short_tokens, std::int32_t* out);
+//                       std::size_t count, std::int32_t* out);
 //     Stores in out[k] the value of the token that ends just before ends[k],
-//     for k below `count`: one to eight digits (with `short_tokens`, four at
-//     most). A kernel whose kFromStarts is true reads each token forwards
-//     from starts[k], where it begins, and up to eight bytes from there; the
-//     others leave `starts` alone (the parser gathers it only for them) and
-//     read each token back from its end: its digits are the bytes before
-//     ends[k] back to the first byte that is not a digit (white space, or a
-//     NUL byte in front of the chunk), up to eight bytes before the end.
-//     `ends` has room for four entries after `count`, which convert may
-//     overwrite.
+//     for k below `count`: one to eight digits. A kernel whose kFromStarts
+//     is true reads each token forwards from starts[k], where it begins, and
+//     up to eight bytes from there; the others leave `starts` alone (the
+//     parser gathers it only for them) and read each token back from its
+//     end: its digits are the bytes before ends[k] back to the first byte
+//     that is not a digit (white space, or a NUL byte in front of the
+//     chunk), up to eight bytes before the end. `ends` has room for four
+//     entries after `count`, which convert may overwrite.
 //
-// The portable kernel reads forwards: back from the end it was 14 % slower
-// at maxval 255 and 20 % at 65535 on the 12-megapixel pictures (x86-64, the
-// portable kernel forced). SSE2 reads back from the ends, four tokens to a
-// register, and AVX2 eight to two registers. All are proven by the same
-// table tests. The parser chooses one when it first runs (ppma_parser.cpp).
-// Not installed.
+// The portable kernel reads forwards: reading back from the ends made
+// ppma_read 35 to 39 % slower at maxvals 255 and 65535 on the 12-megapixel
+// pictures (x86-64, the portable kernel forced). SSE2 reads back from the
+// ends, four tokens to a register, and AVX2 eight to two registers. All are
+// proven by the same table tests. The parser chooses one when it first runs
+// (ppma_parser.cpp). Not installed.
 #ifndef TRAVORN_PPMA_PPMA_KERNEL_PORTABLE_HPP
 #define TRAVORN_PPMA_PPMA_KERNEL_PORTABLE_HPP
 
@@ -101,20 +100,10 @@ struct PortableKernel {
   // end: the digits' low nibbles, moved to the top bytes.
   static constexpr bool kFromStarts = true;
   static void convert(const char* const* starts, const char** ends, std::size_t count,
-                      bool short_tokens, std::int32_t* out) {
+                      std::int32_t* out) {
     for (std::size_t k = 0; k < count; ++k) {
       const auto length = static_cast<int>(ends[k] - starts[k]);
-      if (short_tokens) {
-        const auto* u = reinterpret_cast<const unsigned char*>(starts[k]);
-        std::uint32_t v = (std::uint32_t{u[0]} | std::uint32_t{u[1]} << 8 |
-                           std::uint32_t{u[2]} << 16 | std::uint32_t{u[3]} << 24) &
-                          0x0F0F0F0Fu;
-        v <<= 8 * (4 - length);
-        v = ((v * (10u << 8 | 1u)) >> 8) & 0x00FF00FFu;
-        out[k] = static_cast<std::int32_t>((v * (100u << 16 | 1u)) >> 16);
-      } else {
-        out[k] = combine_digits((load_eight(starts[k]) & (0x0F * kOnes)) << (8 * (8 - length)));
-      }
+      out[k] = combine_digits((load_eight(starts[k]) & (0x0F * kOnes)) << (8 * (8 - length)));
     }
   }
 };

@@ -35,11 +35,10 @@ struct Sse2Kernel {
   }
 
   static constexpr bool kFromStarts = false;  // each value back from its end
-  static void convert(const char* const*, const char** ends, std::size_t count, bool short_tokens,
-                      std::int32_t* out) {
+  static void convert(const char* const*, const char** ends, std::size_t count, std::int32_t* out) {
     for (std::size_t i = count; i < count + 4; ++i) ends[i] = ends[count - 1];
     for (std::size_t k = 0; k < count; k += 4) {
-      const __m128i four = short_tokens ? short_values(ends + k) : values(ends + k);
+      const __m128i four = values(ends + k);
       if (k + 4 <= count) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), four);
       } else {
@@ -51,17 +50,14 @@ struct Sse2Kernel {
   }
 
  private:
-  // `kBytes` bytes before each end, one token to a lane of that many bytes:
-  // the digits' values, with every byte from the last one that is not a
-  // digit back made zero, so that each lane holds one token's digits at its
-  // top.
-  template <int kBytes>
+  // The eight bytes before each end, one token to a 64-bit lane: the
+  // digits' values, with every byte from the last one that is not a digit
+  // back made zero, so that each lane holds one token's digits at its top.
   static __m128i digits(__m128i x) {
     const __m128i d = _mm_sub_epi8(x, _mm_set1_epi8('0'));  // white space and NUL: negative
     __m128i drop = _mm_cmplt_epi8(d, _mm_setzero_si128());
-    for (int shift = 8; shift < 8 * kBytes; shift *= 2) {  // within each lane
-      drop = _mm_or_si128(drop,
-                          kBytes == 8 ? _mm_srli_epi64(drop, shift) : _mm_srli_epi32(drop, shift));
+    for (int shift = 8; shift < 64; shift *= 2) {
+      drop = _mm_or_si128(drop, _mm_srli_epi64(drop, shift));
     }
     return _mm_andnot_si128(drop, d);
   }
@@ -88,34 +84,20 @@ struct Sse2Kernel {
     for (int h = 0; h < 2; ++h) {
       std::int64_t word[2];
       for (int i = 0; i < 2; ++i) std::memcpy(&word[i], ends[2 * h + i] - 8, 8);
-      half[h] = quads(digits<8>(_mm_set_epi64x(word[1], word[0])));
+      half[h] = quads(digits(_mm_set_epi64x(word[1], word[0])));
     }
     return _mm_madd_epi16(_mm_packs_epi32(half[0], half[1]), _mm_set1_epi32(1 << 16 | 10000));
-  }
-
-  // The same for tokens of four digits at most, one to a 32-bit lane.
-  static __m128i short_values(const char* const* ends) {
-    __m128i words[4];
-    for (int i = 0; i < 4; ++i) {
-      std::int32_t word;
-      std::memcpy(&word, ends[i] - 4, 4);
-      words[i] = _mm_cvtsi32_si128(word);
-    }
-    return quads(digits<4>(_mm_unpacklo_epi64(_mm_unpacklo_epi32(words[0], words[1]),
-                                              _mm_unpacklo_epi32(words[2], words[3]))));
   }
 };
 
 }  // namespace ppma_detail
+#else
+namespace ppma_detail {
+using Sse2Kernel = PortableKernel;  // never chosen: this build has no SSE2 kernel
+}  // namespace ppma_detail
 #endif  // __SSE2__
 
 namespace ppma_detail {
-#if defined(__SSE2__)
-constexpr bool kHasSse2 = true;
-#else
-constexpr bool kHasSse2 = false;
-using Sse2Kernel = PortableKernel;  // never chosen
-#endif
 // TRAVORN_PORTABLE makes the portable kernel the parser's choice on any
 // host; the others stay built, for the tests.
 #if defined(TRAVORN_PORTABLE)

@@ -34,6 +34,7 @@
 #include <algorithm>
 #include <istream>
 #include <new>
+#include <type_traits>
 
 #include "ppma/ppma_internal.hpp"
 #include "ppma/ppma_kernel_avx2.hpp"
@@ -54,17 +55,12 @@ constexpr char kNoChunk[kStopBytes] = {};
 // Tokens that one run of clean blocks gathers at the most.
 constexpr std::size_t kRunTokens = 512;
 
-// Whether `digit` marks a run of nine digits, or of five, wholly inside.
+// Whether `digit` marks a run of nine digits wholly inside.
 inline bool nine_digits(std::uint64_t digit) {
   std::uint64_t run = digit & digit >> 1;  // runs of 2, 4 and 8
   run &= run >> 2;
   run &= run >> 4;
   return (run & digit >> 8) != 0;
-}
-inline bool five_digits(std::uint64_t digit) {
-  std::uint64_t run = digit & digit >> 1;
-  run &= run >> 2;
-  return (run & digit >> 4) != 0;
 }
 
 // Takes the tokens that end in the run of clean blocks (nothing but digits
@@ -82,7 +78,6 @@ TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds
   std::size_t started = 0;
   std::uint64_t before = 0;        // the digits of the block before
   std::uint64_t white_before = 1;  // whether the byte before the block is white space
-  bool short_tokens = true;
   for (;;) {
     const std::uint64_t digit = ~kinds.space;
     const std::uint64_t across = digit << 8 | before >> 56;  // runs across the blocks' border
@@ -91,7 +86,6 @@ TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds
     // so that no stretch of blank blocks is scanned again for each of them.
     const std::uint64_t ends = kinds.space & ~(kinds.space << 1 | white_before);
     if (ends == 0 || nine_digits(digit) || nine_digits(across)) break;
-    short_tokens = short_tokens && !five_digits(digit) && !five_digits(across);
     if constexpr (Kernel::kFromStarts) {
       for (std::uint64_t s = digit & (kinds.space << 1 | white_before); s != 0; s &= s - 1) {
         from[started++] = block + lowest_bit(s);
@@ -108,7 +102,7 @@ TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds
   const std::size_t count = std::min(n, limit);
   if (count == 0) return 0;
   *after = at[count - 1] + 1;
-  Kernel::convert(from, at, count, short_tokens, out);
+  Kernel::convert(from, at, count, out);
   return count;
 }
 
@@ -168,7 +162,8 @@ namespace {
 
 // Whether this build and this processor can run the kernel for `set`.
 bool runs(InstructionSet set) {
-  return set == InstructionSet::kPortable || (set == InstructionSet::kSse2 && kHasSse2) ||
+  return set == InstructionSet::kPortable ||
+         (set == InstructionSet::kSse2 && !std::is_same_v<Sse2Kernel, PortableKernel>) ||
          (set == InstructionSet::kAvx2 && travorn_detail::processor_has_avx2());
 }
 

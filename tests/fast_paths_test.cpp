@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The fast reader and converter against the plain design (oracle.cpp), on
-// valid pictures that reach every fast path (short and long tokens, every
-// way of cutting a token at a chunk's end, the rescale table, planes that
-// grow with a pipe) and on damaged ones.
+// valid pictures that reach every fast path (tokens of one to eight digits
+// and longer ones, every way of cutting a token at a chunk's end, the
+// rescale table, planes that grow with a pipe) and on damaged ones.
 #include <gtest/gtest.h>
 
 #if defined(__unix__)
@@ -71,9 +71,7 @@ class FastPaths : public ::testing::TestWithParam<ppma_detail::InstructionSet> {
     const std::vector<int32_t> planes[3] = {{r, r + (read == 0 ? image.r.size() : 0)},
                                             {g, g + (read == 0 ? image.g.size() : 0)},
                                             {b, b + (read == 0 ? image.b.size() : 0)}};
-    delete[] r;
-    delete[] g;
-    delete[] b;
+    for (int32_t* plane : {r, g, b}) delete[] plane;
     ASSERT_EQ(converted, readable ? 0 : 1) << what;
     ASSERT_EQ(read, readable ? 0 : 1) << what;
     if (readable) {
@@ -128,7 +126,6 @@ TEST_P(FastPaths, ValidPicturesOfEveryKind) {
       {64, 4097, 1, true, "tall, maxrgb 1"},
       {300, 200, 1 << 20, false, "maxrgb 2^20: the largest table"},
       {300, 200, (1 << 20) + 1, false, "maxrgb 2^20 + 1: no table"},
-      {300, 200, 10000, false, "four digits, now and then five"},
       {200, 100, 99999999, false, "eight digits"},
       {200, 100, 999999999, false, "nine digits"},
       {5, 3, 0, true, "maxrgb 0: every byte 0"},
