@@ -72,10 +72,7 @@ class BytePlanes final : public ppma_detail::SampleSink {
     }
   }
   bool make_room(std::uint64_t pixels, std::uint64_t kept) override {
-    for (auto& plane : plane_) {
-      if (!travorn_detail::renew_plane(&plane, pixels, kept)) return false;
-    }
-    return true;
+    return travorn_detail::renew_planes(plane_, pixels, kept);
   }
   void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) override {
     const std::size_t pixels = samples / 3;

@@ -22,26 +22,16 @@ void bmp_byte_swap_set(bool value) { bmp_byte_swap = value; }
 
 void u_short_int_write(uint16_t value, std::ostream& file_out) {
   const char low = static_cast<char>(value & 0xFFu);
-  const char high = static_cast<char>((value >> 8) & 0xFFu);
-  if (bmp_byte_swap) {
-    file_out.put(low);
-    file_out.put(high);
-  } else {
-    file_out.put(high);
-    file_out.put(low);
-  }
+  const char high = static_cast<char>(value >> 8);
+  file_out.put(bmp_byte_swap ? low : high);
+  file_out.put(bmp_byte_swap ? high : low);
 }
 
 void u_long_int_write(uint32_t value, std::ostream& file_out) {
   const auto low = static_cast<uint16_t>(value & 0xFFFFu);
   const auto high = static_cast<uint16_t>(value >> 16);
-  if (bmp_byte_swap) {
-    u_short_int_write(low, file_out);
-    u_short_int_write(high, file_out);
-  } else {
-    u_short_int_write(high, file_out);
-    u_short_int_write(low, file_out);
-  }
+  u_short_int_write(bmp_byte_swap ? low : high, file_out);
+  u_short_int_write(bmp_byte_swap ? high : low, file_out);
 }
 
 void long_int_write(int32_t value, std::ostream& file_out) {

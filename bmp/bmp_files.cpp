@@ -15,8 +15,7 @@ using bmp_detail::kInfoHeaderBytes;
 using bmp_detail::kMagicBM;
 using bmp_detail::kPixelDataOffset;
 using bmp_detail::report;
-using bmp_detail::row_bytes_08;
-using bmp_detail::row_bytes_24;
+using bmp_detail::row_bytes;
 using bmp_detail::row_count;
 using travorn_detail::product_within;
 
@@ -215,8 +214,8 @@ bool check_rows(std::istream& in, const char* fatal, Layout* h, std::uint64_t* p
   *plane_bytes = std::uint64_t{h->width} * rows;  // both below 2^32: no wrap
   if (*plane_bytes <= kTrustedBytesPerPlane) return false;
   if (!known_depth(*h)) return report_depth(fatal, *h);
-  const std::uint64_t row = h->bitsperpixel == 24 ? row_bytes_24(h->width) : row_bytes_08(h->width);
-  const std::uint64_t last_padding = row - std::uint64_t{h->bitsperpixel / 8u} * h->width;
+  const std::uint64_t row = row_bytes(h->width, h->bitsperpixel / 8u);
+  const std::uint64_t last_padding = bmp_detail::padding(h->width, h->bitsperpixel / 8u);
   // The rows but the last one's padding, which may be missing, must be in the file.
   std::uint64_t needed = 0;
   if (h->bytes_left() < 0 ||
@@ -260,7 +259,7 @@ bool bmp_detail::write_24(const char* file_name, std::uint32_t xsize, std::int32
                           const unsigned char* r, const unsigned char* g, const unsigned char* b,
                           bool bottom_up) {
   return write_file(
-      file_name, "BMP_24_WRITE - Fatal error!\n", 24, xsize, ysize, row_bytes_24(xsize), 0,
+      file_name, "BMP_24_WRITE - Fatal error!\n", 24, xsize, ysize, row_bytes(xsize, 3), 0,
       [&](std::ostream& out) { bmp_detail::write_24_rows(out, xsize, ysize, r, g, b, bottom_up); });
 }
 
@@ -272,7 +271,7 @@ bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize, const un
 bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
                   const unsigned char* plane) {
   return write_file(file_name, "BMP_08_WRITE - Fatal error!\n", 8, xsize, ysize,
-                    row_bytes_08(xsize), kGreyEntries, [&](std::ostream& out) {
+                    row_bytes(xsize, 1), kGreyEntries, [&](std::ostream& out) {
                       unsigned char grey[kGreyEntries];
                       unsigned char alpha[kGreyEntries] = {};
                       for (std::uint32_t i = 0; i < kGreyEntries; ++i) {

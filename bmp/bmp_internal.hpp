@@ -15,19 +15,18 @@ constexpr std::uint32_t kInfoHeaderBytes = 40;
 constexpr std::uint32_t kPixelDataOffset = kFileHeaderBytes + kInfoHeaderBytes;  // 54
 constexpr std::uint16_t kMagicBM = 'B' << 8 | 'M';  // as bmp_header1_read gives it
 
-// Zero bytes that pad a row of 3 * width (24-bit) or width (8-bit) bytes to a multiple of 4.
-constexpr std::uint32_t padding_24(std::uint32_t width) { return (4u - (3u * width) % 4u) % 4u; }
-constexpr std::uint32_t padding_08(std::uint32_t width) { return (4u - width % 4u) % 4u; }
-static_assert(padding_24(1) == 1 && padding_24(2) == 2 && padding_24(3) == 3 && padding_24(4) == 0);
-static_assert(padding_08(1) == 3 && padding_08(2) == 2 && padding_08(3) == 1 && padding_08(4) == 0);
-
-// Bytes of one stored row, in 64 bits so that no width wraps.
-constexpr std::uint64_t row_bytes_24(std::uint32_t width) {
-  return 3u * std::uint64_t(width) + padding_24(width);
+// Zero bytes that pad a row of `width` pixels of `depth` bytes each (3 at
+// 24 bits, 1 at 8) to a multiple of 4; the bytes of the whole padded row, in
+// 64 bits so that no width wraps.
+constexpr std::uint32_t padding(std::uint32_t width, std::uint32_t depth) {
+  return (4u - (depth * width) % 4u) % 4u;  // a product that wraps keeps its remainder by 4
 }
-constexpr std::uint64_t row_bytes_08(std::uint32_t width) {
-  return std::uint64_t(width) + padding_08(width);
+constexpr std::uint64_t row_bytes(std::uint32_t width, std::uint32_t depth) {
+  return std::uint64_t{depth} * width + padding(width, depth);
 }
+static_assert(padding(1, 3) == 1 && padding(2, 3) == 2 && padding(3, 3) == 3 && padding(4, 3) == 0);
+static_assert(padding(1, 1) == 3 && padding(2, 1) == 2 && padding(3, 1) == 1 && padding(4, 1) == 0);
+static_assert(row_bytes(UINT32_MAX, 3) == 12884901888u);
 
 // Number of rows a signed height stands for: its magnitude, 2147483648 for INT32_MIN.
 constexpr std::uint32_t row_count(std::int32_t height) {

@@ -12,8 +12,7 @@
 #include "common/platform.hpp"
 #include "common/sizes.hpp"
 
-using bmp_detail::padding_08;
-using bmp_detail::padding_24;
+using bmp_detail::padding;
 using bmp_detail::report;
 using bmp_detail::row_count;
 
@@ -92,19 +91,13 @@ TRAVORN_AVX2 void split_avx2(const char* from, std::size_t n, unsigned char* con
   split<3>(from, n, plane, k);
 }
 
-// Zero bytes that pad a row of `width` pixels to a multiple of 4 bytes.
-template <int kDepth>
-std::uint32_t padding(std::uint32_t width) {
-  return kDepth == 3 ? padding_24(width) : padding_08(width);
-}
-
 // Writes `rows` rows of `width` pixels from the planes: plane row 0 first,
 // or with `bottom_up` the last plane row first.
 template <int kDepth>
 void write_rows(std::ostream& out, std::uint32_t width, std::uint32_t rows,
                 const unsigned char* const plane[3], bool bottom_up) {
   if (width == 0) return;  // rows of no bytes at all
-  const std::uint32_t pad = padding<kDepth>(width);
+  const std::uint32_t pad = padding(width, kDepth);
   RowBlock block(std::uint64_t{kDepth} * width + pad, rows);
   const auto join_n =
       kDepth == 3 && travorn_detail::processor_has_avx2() ? join_avx2 : join<kDepth>;
@@ -130,14 +123,14 @@ void write_rows(std::ostream& out, std::uint32_t width, std::uint32_t rows,
 
 // Reads and drops a row's padding bytes. False, after the warning, when the
 // input ends inside them: a minor error that ends the read of the rows.
-bool read_padding(std::istream& in, std::uint32_t padding, const char* warning_header,
+bool read_padding(std::istream& in, std::uint32_t count, const char* warning_header,
                   std::uint32_t row) {
   char pad[4];
-  in.read(pad, padding);
+  in.read(pad, count);
   const auto got = static_cast<std::uint32_t>(in.gcount());
-  if (got == padding) return true;
+  if (got == count) return true;
   report(warning_header) << "  Failed while reading padding character " << got << "\n"
-                         << "  of total " << padding << " characters\n"
+                         << "  of total " << count << " characters\n"
                          << "  at the end of line " << row << "\n"
                          << "\n"
                          << "  This is a minor error.\n";
@@ -151,7 +144,7 @@ template <int kDepth>
 bool read_rows(std::istream& in, std::uint32_t width, std::uint32_t rows,
                unsigned char* const plane[3], const char* fatal, const char* warning) {
   if (width == 0) return false;
-  const std::uint32_t pad = padding<kDepth>(width);
+  const std::uint32_t pad = padding(width, kDepth);
   RowBlock block(std::uint64_t{kDepth} * width, rows);
   const std::size_t most = block.size() / kDepth;
   const auto split_n =

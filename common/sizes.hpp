@@ -37,15 +37,19 @@ T* new_plane(std::uint64_t count) {
   return plane;
 }
 
-// Replaces *plane with a new one of `count` elements that begins with the
-// first `keep` elements of the old one (room that grows as samples
-// arrive); false, with *plane unchanged, when the memory cannot be had.
+// Replaces each of three planes with a new one of `count` elements that
+// begins with the first `keep` elements of the old one (room that grows as
+// samples arrive); false, with the planes not yet replaced unchanged, when
+// the memory cannot be had.
 template <typename T>
-bool renew_plane(std::unique_ptr<T[]>* plane, std::uint64_t count, std::uint64_t keep) {
-  std::unique_ptr<T[]> bigger(new_plane<T>(count));
-  if (!bigger) return false;
-  if (keep > 0) std::memcpy(bigger.get(), plane->get(), static_cast<std::size_t>(keep) * sizeof(T));
-  *plane = std::move(bigger);
+bool renew_planes(std::unique_ptr<T[]> (&planes)[3], std::uint64_t count, std::uint64_t keep) {
+  for (auto& plane : planes) {
+    std::unique_ptr<T[]> bigger(new_plane<T>(count));
+    if (!bigger) return false;
+    if (keep > 0)
+      std::memcpy(bigger.get(), plane.get(), static_cast<std::size_t>(keep) * sizeof(T));
+    plane = std::move(bigger);
+  }
   return true;
 }
 

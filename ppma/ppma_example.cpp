@@ -55,19 +55,15 @@ int ppma_read_test(const char* file_name) {
   int32_t* r = nullptr;
   int32_t* g = nullptr;
   int32_t* b = nullptr;
-  if (ppma_read(file_name, &xsize, &ysize, &maxrgb, &r, &g, &b) != 0) {
+  const int status = ppma_read(file_name, &xsize, &ysize, &maxrgb, &r, &g, &b);
+  const std::unique_ptr<int32_t[]> planes[3] = {
+      std::unique_ptr<int32_t[]>(r), std::unique_ptr<int32_t[]>(g), std::unique_ptr<int32_t[]>(b)};
+  if (status != 0) {
     report("PPMA_READ_TEST - Fatal error!\n") << "  PPMA_READ failed.\n";
-    delete[] r;
-    delete[] g;
-    delete[] b;
     return 1;
   }
   report("PPMA_READ_TEST:\n") << "  PPMA_READ was able to read \"" << file_name << "\".\n";
-  const int bad = ppma_check_data(xsize, ysize, maxrgb, r, g, b);
-  delete[] r;
-  delete[] g;
-  delete[] b;
-  if (bad != 0) {
+  if (ppma_check_data(xsize, ysize, maxrgb, r, g, b) != 0) {
     report("PPMA_READ_TEST - Fatal error!\n")
         << "  PPMA_CHECK_DATA reports bad data in the file.\n";
     return 1;

@@ -51,10 +51,8 @@ class IntegerPlanes final : public SampleSink {
   }
   // New planes of `pixels` elements holding the first `kept` of the old ones.
   bool make_room(std::uint64_t pixels, std::uint64_t kept) override {
-    for (int c = 0; c < 3; ++c) {
-      if (!travorn_detail::renew_plane(&owned_[c], pixels, kept)) return false;
-      plane_[c] = owned_[c].get();
-    }
+    if (!travorn_detail::renew_planes(owned_, pixels, kept)) return false;
+    for (int c = 0; c < 3; ++c) plane_[c] = owned_[c].get();
     room_ = pixels;
     return true;
   }

@@ -118,9 +118,7 @@ int ppma_read_op(const Args& a) {
     show("G", g, count(x, y), std::uint64_t(x));
     show("B", b, count(x, y), std::uint64_t(x));
   }
-  delete[] r;
-  delete[] g;
-  delete[] b;
+  for (int32_t* plane : {r, g, b}) delete[] plane;
   return 0;
 }
 
