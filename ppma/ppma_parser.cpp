@@ -191,14 +191,10 @@ bool use_kernel(InstructionSet set) {
 
 SampleParser::Status SampleParser::parse(std::int32_t* out, std::size_t count,
                                          std::size_t* parsed) {
-  switch (chosen_kernel()) {
-    case InstructionSet::kAvx2:
-      return parse_avx2(*this, out, count, parsed);
-    case InstructionSet::kSse2:
-      return parse_with<Sse2Kernel>(out, count, parsed);
-    default:
-      return parse_with<PortableKernel>(out, count, parsed);
-  }
+  const InstructionSet set = chosen_kernel();
+  return set == InstructionSet::kAvx2   ? parse_avx2(*this, out, count, parsed)
+         : set == InstructionSet::kSse2 ? parse_with<Sse2Kernel>(out, count, parsed)
+                                        : parse_with<PortableKernel>(out, count, parsed);
 }
 
 SampleParser::Status SampleParser::parse_carefully(std::int32_t* value) {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "common/files.hpp"
 #include "ppma/ppma.hpp"
@@ -26,13 +27,9 @@ char* put_number(char* out, std::int32_t value) {
 int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_t* r,
                const int32_t* g, const int32_t* b) {
   const bool has_pixels = xsize >= 1 && ysize >= 1;
-  if (has_pixels) {  // refused before the file is created
-    const char* const missing = r == nullptr   ? "R"
-                                : g == nullptr ? "G"
-                                : b == nullptr ? "B"
-                                               : nullptr;
-    if (missing != nullptr) {
-      report("PPMA_WRITE - Fatal error!\n") << "  Null pointer to " << missing << ".\n";
+  for (const auto& [plane, letter] : {std::pair{r, 'R'}, std::pair{g, 'G'}, std::pair{b, 'B'}}) {
+    if (has_pixels && plane == nullptr) {  // refused before the file is created
+      report("PPMA_WRITE - Fatal error!\n") << "  Null pointer to " << letter << ".\n";
       return 1;
     }
   }

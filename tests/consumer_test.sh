@@ -8,11 +8,7 @@
 #       the consumer's one file, built with pkg-config against the install.
 # Exits 77 (skipped) when pkg-config is missing.
 set -euo pipefail
-mode=$1
-source_dir=$2
-build_dir=$3
-cxx=$4
-flags=${5:-}
+mode=$1 source_dir=$2 build_dir=$3 cxx=$4 flags=${5:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 compiler=(-DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="$flags")

@@ -54,9 +54,7 @@ Plane<T> plane(const std::string& text) {
 }
 
 long long num(const std::string& text) { return std::stoll(text, nullptr, 0); }
-std::size_t count(long long x, long long y) {
-  return x > 0 ? std::size_t(x * (y < 0 ? -y : y)) : 0;
-}
+std::size_t count(long long x, long long y) { return x > 0 ? std::size_t(x * std::llabs(y)) : 0; }
 
 template <typename T>
 void show(const char* name, const T* p, std::uint64_t n, std::uint64_t width) {
@@ -333,7 +331,7 @@ const std::map<std::string, std::function<int(const Args&)>> kOperations = {
 };
 
 // Says so when the process's peak resident memory went beyond `megabytes`.
-void check_peak(long megabytes) {
+void check_peak([[maybe_unused]] long megabytes) {
 #if defined(__unix__)
   rusage usage{};
   const char* slack = std::getenv("PROBE_PEAK_SLACK");  // an emulator's own memory, in MB
@@ -341,8 +339,6 @@ void check_peak(long megabytes) {
   if (megabytes > 0 && getrusage(RUSAGE_SELF, &usage) == 0 && usage.ru_maxrss > megabytes * 1024) {
     std::cout << "peak memory " << usage.ru_maxrss / 1024 << " MB, above " << megabytes << " MB\n";
   }
-#else
-  (void)megabytes;
 #endif
 }
 
