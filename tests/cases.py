@@ -33,6 +33,7 @@ import argparse, ast, datetime, importlib.util, os, re, shlex, signal, subproces
 CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "corpus",
                       "bmpsuite")
 LIMIT = 280  # seconds for a whole case, within ctest's 300; the slowest takes 150 s under Wine
+OUTPUT_CAP = 64 << 20  # bytes of standard output a command may print
 
 
 def parse(path):
@@ -47,9 +48,7 @@ def parse(path):
 
 
 def content(words, block):
-    text = "".join(block)
-    if "noeol" in words:
-        text = text[:-1]
+    text = "".join(block)[:-1 if "noeol" in words else None]
     return bytes.fromhex(text) if "hex" in words else text.encode("latin-1")
 
 
@@ -72,14 +71,22 @@ def pixels(path):
 
 def run(command, env, cwd, stdin, deadline):
     """Exit status and standard output of one shell command, in a process group of its own."""
-    child = subprocess.Popen(["sh", "-c", command], cwd=cwd, env=env, stdin=subprocess.PIPE,
-                             stdout=subprocess.PIPE, start_new_session=True)
-    try:
-        out = child.communicate(stdin, timeout=max(1, deadline - time.monotonic()))[0]
-    except subprocess.TimeoutExpired:
-        os.killpg(child.pid, signal.SIGKILL)
-        raise AssertionError("still running after %d s, killed: %s" % (LIMIT, command))
-    return child.returncode, out.decode("latin-1").replace("\r\n", "\n")  # Windows lines
+    # The output goes to a file in the case's folder, not to memory, so that a command that
+    # prints without end is killed once it has printed OUTPUT_CAP bytes.
+    with tempfile.TemporaryFile(dir=cwd) as out:
+        child = subprocess.Popen(["sh", "-c", command], cwd=cwd, env=env, stdin=subprocess.PIPE,
+                                 stdout=out, start_new_session=True)
+        while True:
+            try:
+                child.communicate(stdin, timeout=1)
+                break
+            except subprocess.TimeoutExpired:
+                if time.monotonic() > deadline or os.fstat(out.fileno()).st_size > OUTPUT_CAP:
+                    os.killpg(child.pid, signal.SIGKILL)
+                    why = "ran %d s" % LIMIT if time.monotonic() > deadline else "printed 64 MiB"
+                    raise AssertionError("%s, killed: %s" % (why, command))
+        out.seek(0)  # Windows programs end their lines with CR LF
+        return child.returncode, out.read(OUTPUT_CAP).decode("latin-1").replace("\r\n", "\n")
 
 
 def masked(text, args):
