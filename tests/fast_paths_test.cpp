@@ -13,12 +13,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <random>
 #include <sstream>
 #include <thread>
 
 #include "app/travorn.hpp"
+#include "common/files.hpp"
 #include "oracle.hpp"
 #include "ppma/ppma.hpp"
 #include "ppma/ppma_parser.hpp"
@@ -28,8 +28,9 @@ std::string kernel_name(ppma_detail::InstructionSet set);  // kernels_test.cpp
 namespace {
 
 std::string read_file(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::ostringstream text;
+  text << std::ifstream(name, std::ios::binary).rdbuf();
+  return text.str();
 }
 
 void write_file(const std::string& name, const std::string& text) {
@@ -74,6 +75,7 @@ class FastPaths : public ::testing::TestWithParam<ppma_detail::InstructionSet> {
     for (int32_t* plane : {r, g, b}) delete[] plane;
     ASSERT_EQ(converted, readable ? 0 : 1) << what;
     ASSERT_EQ(read, readable ? 0 : 1) << what;
+    EXPECT_EQ(travorn_detail::unfinished_output.load(), nullptr) << what << ": unfinished";
     if (readable) {
       EXPECT_EQ(read_file(path("out.bmp")), oracle_bmp(image)) << what;
       EXPECT_TRUE(planes[0] == image.r && planes[1] == image.g && planes[2] == image.b) << what;

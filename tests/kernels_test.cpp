@@ -4,7 +4,6 @@
 // the positions where they end.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -49,24 +48,19 @@ class Kernels : public ::testing::Test {
 TYPED_TEST_SUITE(Kernels, KernelTypes, KernelName);
 
 // A block as the parser sees it: 8 NUL bytes in front, 64 bytes (the text,
-// then blanks), NUL bytes after.
-struct Block {
-  explicit Block(const std::string& text) {
-    std::memset(bytes + 8, ' ', 64);
-    std::memcpy(bytes + 8, text.data(), text.size());
-  }
-  char* at() { return bytes + 8; }
-  char bytes[8 + 64 + 72] = {};
-};
+// then blanks) from data() + 8, 72 NUL bytes after.
+std::string block_of(const std::string& text) {
+  return std::string(8, '\0') + text + std::string(64 - text.size(), ' ') + std::string(72, '\0');
+}
 
 TYPED_TEST(Kernels, ClassifyEveryByteAtEveryPlace) {
   for (int value = 0; value < 256; ++value) {
     const bool space = value == ' ' || (value >= '\t' && value <= '\r');
     const bool digit = value >= '0' && value <= '9';
     for (int place = 0; place < 64; ++place) {
-      Block block(std::string(64, '7'));
-      block.at()[place] = static_cast<char>(value);
-      const Kinds kinds = TypeParam::Kernel::classify(block.at());
+      std::string block = block_of(std::string(64, '7'));
+      block[8 + place] = static_cast<char>(value);
+      const Kinds kinds = TypeParam::Kernel::classify(block.data() + 8);
       const std::uint64_t bit = std::uint64_t{1} << place;
       ASSERT_EQ(kinds.space, space ? bit : 0) << "byte " << value << " at " << place;
       ASSERT_EQ(kinds.other, space || digit ? 0 : bit) << "byte " << value << " at " << place;
@@ -93,13 +87,13 @@ TYPED_TEST(Kernels, ConvertTokensOfOneToEightDigits) {
        {1, 22, 333, 4444, 55555, 666666, 7777777, 88888888, 9}},
   };
   for (const auto& row : rows) {
-    Block block(row.text);
-    const Kinds kinds = TypeParam::Kernel::classify(block.at());
+    const std::string block = block_of(row.text);
+    const Kinds kinds = TypeParam::Kernel::classify(block.data() + 8);
     std::vector<const char*> from, at(row.ends.size() + 4);
     for (std::uint64_t s = ~kinds.space & (kinds.space << 1 | 1); s != 0; s &= s - 1) {
-      from.push_back(block.at() + ppma_detail::lowest_bit(s));
+      from.push_back(block.data() + 8 + ppma_detail::lowest_bit(s));
     }
-    for (std::size_t k = 0; k < row.ends.size(); ++k) at[k] = block.at() + row.ends[k];
+    for (std::size_t k = 0; k < row.ends.size(); ++k) at[k] = block.data() + 8 + row.ends[k];
     std::vector<std::int32_t> values(row.ends.size());
     TypeParam::Kernel::convert(from.data(), at.data(), row.ends.size(), values.data());
     EXPECT_EQ(values, row.values) << row.text;

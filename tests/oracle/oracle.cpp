@@ -48,8 +48,7 @@ std::string oracle_bmp(const OracleImage& image) {
   const uint32_t row = x == 0 ? 0 : 3 * x + padding;
   std::string out = "BM";
   for (const uint32_t v : {54 + row * y, 0u, 54u, 40u, x, y}) put(&out, v, 4);
-  put(&out, 1, 2);
-  put(&out, 24, 2);
+  for (const uint32_t v : {1u, 24u}) put(&out, v, 2);  // PLANES, BITSPERPIXEL
   for (int i = 0; i < 6; ++i) put(&out, 0, 4);
   const long long m = image.maxrgb;
   auto byte = [m](int32_t v) {
