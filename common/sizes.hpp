@@ -46,8 +46,9 @@ bool renew_planes(std::unique_ptr<T[]> (&planes)[3], std::uint64_t count, std::u
   for (auto& plane : planes) {
     std::unique_ptr<T[]> bigger(new_plane<T>(count));
     if (!bigger) return false;
-    if (keep > 0)
+    if (keep > 0) {
       std::memcpy(bigger.get(), plane.get(), static_cast<std::size_t>(keep) * sizeof(T));
+    }
     plane = std::move(bigger);
   }
   return true;
