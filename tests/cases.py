@@ -81,9 +81,10 @@ def run(command, env, cwd, stdin, deadline):
                 child.communicate(stdin, timeout=1)
                 break
             except subprocess.TimeoutExpired:
-                if time.monotonic() > deadline or os.fstat(out.fileno()).st_size > OUTPUT_CAP:
+                late = time.monotonic() > deadline
+                if late or os.fstat(out.fileno()).st_size > OUTPUT_CAP:
                     os.killpg(child.pid, signal.SIGKILL)
-                    why = "ran %d s" % LIMIT if time.monotonic() > deadline else "printed 64 MiB"
+                    why = "ran %d s" % LIMIT if late else "printed %d bytes" % OUTPUT_CAP
                     raise AssertionError("%s, killed: %s" % (why, command))
         out.seek(0)  # Windows programs end their lines with CR LF
         return child.returncode, out.read(OUTPUT_CAP).decode("latin-1").replace("\r\n", "\n")
