@@ -13,5 +13,5 @@ void timestamp() {
       std::strftime(time_buffer, sizeof time_buffer, "%d %B %Y %I:%M:%S %p", local) == 0) {
     time_buffer[0] = '\0';
   }
-  std::cout << time_buffer << "\n";
+  std::cout << time_buffer << "\n" << std::flush;
 }

@@ -137,7 +137,11 @@ bool refused(const char* input_file_name, const char* output_file_name) {
 }  // namespace
 
 int travorn(const char* input_file_name, const char* output_file_name) {
-  if (refused(input_file_name, output_file_name)) return 1;
+  if (travorn_detail::refuse_null(
+          "TRAVORN - Fatal error!\n",
+          {{input_file_name, "the input file name"}, {output_file_name, "the output file name"}}) ||
+      refused(input_file_name, output_file_name))
+    return 1;
   BytePlanes planes;
   int32_t xsize = 0;
   int32_t ysize = 0;

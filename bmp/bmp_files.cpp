@@ -18,6 +18,7 @@ using bmp_detail::report;
 using bmp_detail::row_bytes;
 using bmp_detail::row_count;
 using travorn_detail::product_within;
+using travorn_detail::refuse_null;
 
 namespace {
 
@@ -31,6 +32,9 @@ constexpr std::uint32_t kTrustedPaletteEntries = 1u << 20;
 // The reader skips a palette in pieces of this many entries.
 constexpr std::uint32_t kPalettePiece = 4096;
 
+// Whether a picture of `xsize` by `ysize` has pixels, and so needs planes.
+bool has_pixels(std::uint32_t xsize, std::int32_t ysize) { return xsize > 0 && ysize != 0; }
+
 // Header, optional grey palette and rows of a new file; `write_rows` writes
 // the pixel rows. True on failure, after the writer's report.
 template <typename WriteRows>
@@ -43,18 +47,19 @@ bool write_file(const char* file_name, const char* fatal, std::uint16_t bitsperp
     report(fatal) << "  The image is too large for a BMP file.\n";
     return true;
   }
-  std::ofstream out;
-  if (!travorn_detail::open_output(out, file_name)) {
+  travorn_detail::OutputFile file;
+  if (!file.open(file_name)) {
     report(fatal) << "  Could not open the output file.\n";
     return true;
   }
+  std::ofstream& out = file.stream();
   const auto bm = bmp_byte_swap_get() ? std::uint16_t{'M' << 8 | 'B'} : kMagicBM;  // "BM" on disk
   bmp_header1_write(out, bm, static_cast<std::uint32_t>(bitmapoffset + pixel_bytes), 0, 0,
                     bitmapoffset);
   bmp_header2_write(out, kInfoHeaderBytes, xsize, ysize, 1, bitsperpixel, 0, 0, 0, 0, colorsused,
                     0);
   write_rows(out);
-  if (!travorn_detail::close_output(out, file_name)) {
+  if (!file.close()) {
     report(fatal) << "  Error while writing the output file.\n";
     return true;
   }
@@ -104,19 +109,16 @@ bool open_input(const char* file_name, const char* header_line, std::ifstream* i
 }
 
 void report_bad_magic(std::uint16_t filetype) {
-  std::cout << "\n"
-            << "BMP_READ: Fatal error!\n"
-            << "  The file's internal magic number is not \"BM\".\n"
-            << "  with the numeric value " << kMagicBM << "\n"
-            << "\n"
-            << "  Instead, it is \"";
   const unsigned char magic[2] = {static_cast<unsigned char>(filetype >> 8),
                                   static_cast<unsigned char>(filetype & 0xFFu)};
-  travorn_detail::print_escaped(std::cout, magic, 2);
-  std::cout << "\".\n"
-            << "  with the numeric value " << filetype << "\n"
-            << "\n"
-            << "  (Perhaps you need to reverse the byte swapping option!)\n";
+  report("BMP_READ: Fatal error!\n")
+      << "  The file's internal magic number is not \"BM\".\n"
+      << "  with the numeric value " << kMagicBM << "\n"
+      << "\n"
+      << "  Instead, it is \"" << travorn_detail::Escaped{magic, 2} << "\".\n"
+      << "  with the numeric value " << filetype << "\n"
+      << "\n"
+      << "  (Perhaps you need to reverse the byte swapping option!)\n";
 }
 
 // Reads both headers into *h and skips what a longer bitmap header adds.
@@ -258,8 +260,13 @@ bool make_planes(const char* fatal, int count, std::uint64_t bytes,
 bool bmp_detail::write_24(const char* file_name, std::uint32_t xsize, std::int32_t ysize,
                           const unsigned char* r, const unsigned char* g, const unsigned char* b,
                           bool bottom_up) {
+  const char* const fatal = "BMP_24_WRITE - Fatal error!\n";
+  if (refuse_null(fatal, {{file_name, "the file name"}}) ||
+      (has_pixels(xsize, ysize) && refuse_null(fatal, {{r, "R"}, {g, "G"}, {b, "B"}}))) {
+    return true;
+  }
   return write_file(
-      file_name, "BMP_24_WRITE - Fatal error!\n", 24, xsize, ysize, row_bytes(xsize, 3), 0,
+      file_name, fatal, 24, xsize, ysize, row_bytes(xsize, 3), 0,
       [&](std::ostream& out) { bmp_detail::write_24_rows(out, xsize, ysize, r, g, b, bottom_up); });
 }
 
@@ -270,8 +277,13 @@ bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize, const un
 
 bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
                   const unsigned char* plane) {
-  return write_file(file_name, "BMP_08_WRITE - Fatal error!\n", 8, xsize, ysize,
-                    row_bytes(xsize, 1), kGreyEntries, [&](std::ostream& out) {
+  const char* const fatal = "BMP_08_WRITE - Fatal error!\n";
+  if (refuse_null(fatal, {{file_name, "the file name"}}) ||
+      (has_pixels(xsize, ysize) && refuse_null(fatal, {{plane, "the plane"}}))) {
+    return true;
+  }
+  return write_file(file_name, fatal, 8, xsize, ysize, row_bytes(xsize, 1), kGreyEntries,
+                    [&](std::ostream& out) {
                       unsigned char grey[kGreyEntries];
                       unsigned char alpha[kGreyEntries] = {};
                       for (std::uint32_t i = 0; i < kGreyEntries; ++i) {
@@ -285,6 +297,14 @@ bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
 bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned char** r,
               unsigned char** g, unsigned char** b) {
   const char* const fatal = "BMP_READ: Fatal error!\n";
+  if (refuse_null("BMP_READ - Fatal error!\n", {{file_name, "the file name"},
+                                                {xsize, "XSIZE"},
+                                                {ysize, "YSIZE"},
+                                                {r, "R"},
+                                                {g, "G"},
+                                                {b, "B"}})) {
+    return true;
+  }
   std::ifstream in;
   Layout h;
   if (!open_input(file_name, "BMP_READ - Fatal error!\n", &in, &h)) return true;
@@ -316,6 +336,7 @@ bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned c
 
 bool bmp_print_test(const char* file_name) {
   const char* const fatal = "BMP_PRINT_TEST: Fatal error!\n";
+  if (refuse_null("BMP_PRINT_TEST - Fatal error!\n", {{file_name, "the file name"}})) return true;
   std::ifstream in;
   Layout h;
   if (!open_input(file_name, "BMP_PRINT_TEST - Fatal error!\n", &in, &h)) return true;

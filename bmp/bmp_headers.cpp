@@ -32,7 +32,8 @@ void bmp_header1_print(uint16_t filetype, uint32_t filesize, uint16_t reserved1,
             << "    FILESIZE =     " << filesize << "\n"
             << "    RESERVED1 =    " << reserved1 << "\n"
             << "    RESERVED2 =    " << reserved2 << "\n"
-            << "    BITMAPOFFSET = " << bitmapoffset << "\n";
+            << "    BITMAPOFFSET = " << bitmapoffset << "\n"
+            << std::flush;
 }
 
 void bmp_header2_write(std::ostream& file_out, uint32_t size, uint32_t width, int32_t height,
@@ -82,5 +83,6 @@ void bmp_header2_print(uint32_t size, uint32_t width, int32_t height, uint16_t p
             << "    HORZRESOLUTION =  " << horzresolution << "\n"
             << "    VERTRESOLUTION =  " << vertresolution << "\n"
             << "    COLORSUSED =      " << colorsused << "\n"
-            << "    COLORSIMPORTANT = " << colorsimportant << "\n";
+            << "    COLORSIMPORTANT = " << colorsimportant << "\n"
+            << std::flush;
 }

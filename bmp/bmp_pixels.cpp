@@ -243,7 +243,7 @@ void bmp_palette_print(uint32_t colorsused, const unsigned char* r, const unsign
             << "  Palette information from BMP file:\n"
             << "\n";
   if (colorsused == 0) {
-    std::cout << "    There are NO colors defined for the palette.\n";
+    std::cout << "    There are NO colors defined for the palette.\n" << std::flush;
     return;
   }
   std::cout << "\n"
@@ -255,4 +255,5 @@ void bmp_palette_print(uint32_t colorsused, const unsigned char* r, const unsign
               << unsigned{g[i]} << "  " << std::setw(6) << unsigned{r[i]} << "  " << std::setw(6)
               << unsigned{a[i]} << "\n";
   }
+  std::cout.flush();
 }

@@ -22,6 +22,16 @@ inline void print_escaped(std::ostream& out, const unsigned char* bytes, std::si
   }
 }
 
+// The same within a line of a report: `report(...) << Escaped{bytes, count}`.
+struct Escaped {
+  const unsigned char* bytes;
+  std::size_t count;
+};
+inline std::ostream& operator<<(std::ostream& out, const Escaped& text) {
+  print_escaped(out, text.bytes, text.count);
+  return out;
+}
+
 }  // namespace travorn_detail
 
 #endif  // TRAVORN_COMMON_ESCAPED_HPP

@@ -5,14 +5,21 @@
 #ifndef TRAVORN_COMMON_PLATFORM_HPP
 #define TRAVORN_COMMON_PLATFORM_HPP
 
+#include <cerrno>
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
 #if defined(__unix__) || defined(__APPLE__)
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#elif defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <sys/stat.h>
 #endif
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -76,6 +83,74 @@ inline bool is_standard_output(const char* file_name) {
 #endif
 }
 
+// Whether a new file could be made: made, a file of that name exists
+// already, or the folder refuses it (missing, not writable, full).
+enum class NewFile { kMade, kExists, kRefused };
+
+// Makes the new, empty file `file_name`, and only if no file of that name
+// exists; its permissions are the usual ones for a new file (0666 less the
+// umask on POSIX).
+inline NewFile create_new_file(const char* file_name) {
+#if defined(__unix__) || defined(__APPLE__)
+  const int fd = ::open(file_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd >= 0) ::close(fd);
+#elif defined(_WIN32)
+  const int fd =
+      ::_open(file_name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+  if (fd >= 0) ::_close(fd);
+#else
+  const int fd = -1;  // no exclusive creation: every output is written in place
+  errno = 0;
+#endif
+  return fd >= 0 ? NewFile::kMade : errno == EEXIST ? NewFile::kExists : NewFile::kRefused;
+}
+
+// The permission bits, owner and group of a file, where the system has them.
+struct FileOwner {
+  bool known = false;
+  unsigned mode = 0;
+  long long user = -1;
+  long long group = -1;
+};
+
+inline FileOwner owner_of(const char* file_name) {
+  FileOwner owner;
+#if defined(__unix__) || defined(__APPLE__)
+  struct stat st {};
+  if (::stat(file_name, &st) != 0) return owner;
+  owner = {true, static_cast<unsigned>(st.st_mode & 07777), st.st_uid, st.st_gid};
+#else
+  (void)file_name;
+#endif
+  return owner;
+}
+
+// Gives `file_name` the owner and group of `owner` where the process may
+// set them (the group alone, else nothing), then its permission bits.
+inline void give_owner(const char* file_name, const FileOwner& owner) {
+#if defined(__unix__) || defined(__APPLE__)
+  if (!owner.known) return;
+  if (::chown(file_name, static_cast<uid_t>(owner.user), static_cast<gid_t>(owner.group)) != 0) {
+    [[maybe_unused]] const int ignored =
+        ::chown(file_name, static_cast<uid_t>(-1), static_cast<gid_t>(owner.group));
+  }
+  ::chmod(file_name, static_cast<mode_t>(owner.mode));
+#else
+  (void)file_name;
+  (void)owner;
+#endif
+}
+
+inline std::uint64_t process_id() {
+#if defined(__unix__) || defined(__APPLE__)
+  return static_cast<std::uint64_t>(::getpid());
+#elif defined(_WIN32)
+  return static_cast<std::uint64_t>(::_getpid());
+#else
+  return 0;
+#endif
+}
+
 // The signals that interrupt a run: SIGINT, SIGTERM and SIGHUP, or Ctrl-C
 // and Ctrl-Break on Windows.
 #if defined(__unix__) || defined(__APPLE__)
@@ -104,11 +179,15 @@ struct InterruptionsHeld {
 
 // Calls `handler` on each interruption; the signal stays held while it runs.
 // A file-size limit no longer ends the process (SIGXFSZ ignored): the write
-// that passes it fails instead.
+// that passes it fails instead. A reader of standard output that goes away
+// does not end it either (SIGPIPE ignored): what is printed then is lost.
 inline void handle_interruptions(void (*handler)(int)) {
   for (const int s : kInterruptions) std::signal(s, handler);
 #if defined(SIGXFSZ)
   std::signal(SIGXFSZ, SIG_IGN);
+#endif
+#if defined(SIGPIPE)
+  std::signal(SIGPIPE, SIG_IGN);
 #endif
 }
 

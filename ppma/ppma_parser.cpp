@@ -214,6 +214,13 @@ SampleParser::Status SampleParser::parse_carefully(std::int32_t* value) {
   return kFull;
 }
 
+void SampleParser::give_back() {
+  std::streambuf* const buffer = in_.rdbuf();
+  if (buffer == nullptr || !chunk_) return;
+  // The white space that ended the last sample was taken with it.
+  buffer->pubseekoff(-static_cast<std::streamoff>(end_ - next_ + 1), std::ios::cur, std::ios::in);
+}
+
 int SampleParser::get() {
   if (next_ == end_ && !refill()) return -1;
   return static_cast<unsigned char>(*next_++);

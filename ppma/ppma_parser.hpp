@@ -38,6 +38,11 @@ class SampleParser {
   // called (so into a function compiled for the kernel's instructions).
   template <typename Kernel>
   Status parse_with(std::int32_t* out, std::size_t count, std::size_t* parsed);
+  // After samples were parsed, puts back into the stream what the parser
+  // took from it and did not parse, so that the stream stands just after
+  // the last sample's digits, as formatted extraction leaves it. A stream
+  // that cannot seek back (a pipe) keeps them taken: up to one chunk.
+  void give_back();
 
  private:
   Status parse_carefully(std::int32_t* value);

@@ -3,6 +3,7 @@
 // make room for the planes, read the samples.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <new>
@@ -107,6 +108,7 @@ bool read_samples(std::istream& in, std::uint64_t pixels, SampleSink& sink, bool
     if (!whole) return false;
     done += n;
   }
+  if (pixels > 0) parser.give_back();
   return true;
 }
 
@@ -153,16 +155,40 @@ int read_planes(std::ifstream& file_in, const char* file_name, std::uint64_t pix
   return 0;
 }
 
+// Whether the rest of a header line, where a number is expected and none
+// stands, must not be dropped: it is no comment and holds a digit, so it
+// most likely holds the number after a typo ("640 x 480"). Dropping it
+// would take a later number for this one and convert a wrong picture.
+bool number_would_be_skipped(const char* rest) {
+  if (*rest == '#') return false;
+  for (; *rest != '\0'; ++rest) {
+    if (is_digit(*rest)) return true;
+  }
+  return false;
+}
+
 // The header's numbers on the rest of a line, as "%d" takes them: white
 // space, an optional sign, digits. Stores each in turn through item[*expected];
 // returns 0 once maxrgb is stored, 1 after the report of a number out of
-// range, -1 when the line holds no further number.
+// range or of one that would be skipped, -1 when the line holds no further
+// number.
 int read_header_numbers(const char* p, int* expected, std::int32_t* const item[3]) {
   for (;;) {
     while (is_space(*p)) ++p;
     const char* const start = p;
     Decimal number;
     if (number.sign(*p)) ++p;
+    if (!is_digit(*p) && number_would_be_skipped(start)) {
+      constexpr std::size_t kShown = 40;
+      const std::size_t length = std::strlen(start);
+      report("PPMA_READ_HEADER - Fatal error!\n")
+          << "  A number for " << (&"XSIZE\0YSIZE\0MAXRGB"[6 * *expected])
+          << " was expected, not \""
+          << travorn_detail::Escaped{reinterpret_cast<const unsigned char*>(start),
+                                     std::min(length, kShown)}
+          << (length > kShown ? "...\".\n" : "\".\n");
+      return 1;
+    }
     if (!is_digit(*p)) return -1;
     for (; is_digit(*p); ++p) number.digit(*p);
     if (!number.in_range()) {
@@ -203,10 +229,10 @@ bool take_magic(const char** p) {
   while (**p != '\0' && !is_space(**p)) ++*p;
   const std::string magic(word, *p);
   if (magic == "P3" || magic == "p3") return true;
-  report("PPMA_READ_HEADER - Fatal error.\n") << "  Bad magic number = \"";
-  travorn_detail::print_escaped(std::cout, reinterpret_cast<const unsigned char*>(word),
-                                magic.size());
-  std::cout << "\".\n";
+  report("PPMA_READ_HEADER - Fatal error.\n")
+      << "  Bad magic number = \""
+      << travorn_detail::Escaped{reinterpret_cast<const unsigned char*>(word), magic.size()}
+      << "\".\n";
   return false;
 }
 
@@ -232,6 +258,15 @@ int ppma_detail::read_image(const char* file_name, std::int32_t* xsize, std::int
 
 int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* maxrgb, int32_t** r,
               int32_t** g, int32_t** b) {
+  if (travorn_detail::refuse_null("PPMA_READ - Fatal error!\n", {{file_name, "the file name"},
+                                                                 {xsize, "XSIZE"},
+                                                                 {ysize, "YSIZE"},
+                                                                 {maxrgb, "MAXRGB"},
+                                                                 {r, "R"},
+                                                                 {g, "G"},
+                                                                 {b, "B"}})) {
+    return 1;
+  }
   IntegerPlanes planes(nullptr, nullptr, nullptr);
   const int status = ppma_detail::read_image(file_name, xsize, ysize, maxrgb, planes);
   planes.hand_over(status == 0, r, g, b);

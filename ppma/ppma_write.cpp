@@ -6,7 +6,6 @@
 #include <fstream>
 #include <memory>
 #include <new>
-#include <utility>
 
 #include "common/files.hpp"
 #include "ppma/ppma.hpp"
@@ -27,14 +26,13 @@ char* put_number(char* out, std::int32_t value) {
 int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_t* r,
                const int32_t* g, const int32_t* b) {
   const bool has_pixels = xsize >= 1 && ysize >= 1;
-  for (const auto& [plane, letter] : {std::pair{r, 'R'}, std::pair{g, 'G'}, std::pair{b, 'B'}}) {
-    if (has_pixels && plane == nullptr) {  // refused before the file is created
-      report("PPMA_WRITE - Fatal error!\n") << "  Null pointer to " << letter << ".\n";
-      return 1;
-    }
+  const char* const fatal = "PPMA_WRITE - Fatal error!\n";
+  if (travorn_detail::refuse_null(fatal, {{file_name, "the file name"}}) ||
+      (has_pixels && travorn_detail::refuse_null(fatal, {{r, "R"}, {g, "G"}, {b, "B"}}))) {
+    return 1;  // refused before the file is created
   }
-  std::ofstream file_out;
-  if (!travorn_detail::open_output(file_out, file_name)) {
+  travorn_detail::OutputFile file;
+  if (!file.open(file_name)) {
     report("PPMA_WRITE - Fatal error!\n")
         << "  Cannot open the output file \"" << file_name << "\".\n";
     return 1;
@@ -46,9 +44,10 @@ int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_
       maxrgb = std::max({maxrgb, r[k], g[k], b[k]});
     }
   }
-  const auto failed = [&](const char* line) {  // no unfinished file is left behind
+  std::ofstream& file_out = file.stream();
+  const auto failed = [&](const char* line) {  // the file is abandoned, the old one kept
     file_out.setstate(std::ios::badbit);
-    travorn_detail::close_output(file_out, file_name);
+    file.close();
     report("PPMA_WRITE - Fatal error!\n") << line;
     return 1;
   };
@@ -58,7 +57,7 @@ int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_
   if (ppma_write_data(file_out, xsize, ysize, r, g, b) != 0) {
     return failed("  PPMA_WRITE_DATA failed.\n");
   }
-  if (!travorn_detail::close_output(file_out, file_name)) {
+  if (!file.close()) {
     report("PPMA_WRITE - Fatal error!\n") << "  Error while writing the output file.\n";
     return 1;
   }

@@ -53,6 +53,8 @@ Plane<T> plane(const std::string& text) {
   return p;
 }
 
+// A file name, or null when given as "null".
+const char* c(const std::string& s) { return s == "null" ? nullptr : s.c_str(); }
 long long num(const std::string& text) { return std::stoll(text, nullptr, 0); }
 std::size_t count(long long x, long long y) { return x > 0 ? std::size_t(x * std::llabs(y)) : 0; }
 
@@ -102,7 +104,7 @@ int field(const Args& a, Read read) {
 
 int ppma_read_op(const Args& a) {
   int32_t x = -1, y = -1, m = -1, *r = nullptr, *g = nullptr, *b = nullptr;
-  const int status = ppma_read(a[0].c_str(), &x, &y, &m, &r, &g, &b);
+  const int status = ppma_read(c(a[0]), &x, &y, &m, &r, &g, &b);
   result(status);
   std::cout << "size: " << x << " " << y << " " << m << "\n";
   if (status != 0 || a.size() > 1) {  // after a failure only some samples are defined
@@ -124,7 +126,7 @@ int bmp_read_op(const Args& a) {
   uint32_t x = 7;
   int32_t y = 7;
   unsigned char *r = nullptr, *g = nullptr, *b = nullptr;
-  const bool failed = bmp_read(a[0].c_str(), &x, &y, &r, &g, &b);
+  const bool failed = bmp_read(c(a[0]), &x, &y, &r, &g, &b);
   result(failed);
   std::cout << "size: " << x << " " << y << "\n";
   if (failed || a.size() > 1) {  // after a failure only some samples are defined
@@ -164,7 +166,6 @@ int header2_read(const Args& a) {
   return 0;
 }
 
-const char* c(const std::string& s) { return s.c_str(); }
 uint32_t u(const std::string& s) { return uint32_t(num(s)); }
 int32_t i(const std::string& s) { return int32_t(num(s)); }
 Plane<int32_t> p32(const std::string& s) { return plane<int32_t>(s); }
@@ -195,6 +196,23 @@ int ppma_read_header_op(const Args& a) {
   return 0;
 }
 
+// Every picture of a file of several, each read with ppma_read_header and
+// ppma_read_data on the one stream: its size and its first and last pixel.
+int ppma_read_pictures_op(const Args& a) {
+  std::ifstream in(a[0], std::ios::binary);
+  int32_t x = 0, y = 0, m = 0;
+  while (ppma_read_header(in, &x, &y, &m) == 0) {
+    std::vector<int32_t> p[3];
+    for (auto& v : p) v.assign(count(x, y) + 1, -9);
+    const int status = ppma_read_data(in, x, y, p[0].data(), p[1].data(), p[2].data());
+    const std::size_t last = count(x, y) - 1;
+    std::cout << "= " << status << " size: " << x << " " << y << " " << m << " first: " << p[0][0]
+              << " " << p[1][0] << " " << p[2][0] << " last: " << p[0][last] << " " << p[1][last]
+              << " " << p[2][last] << "\n";
+  }
+  return 0;
+}
+
 int bmp_palette_read_op(const Args& a) {
   std::ifstream in(a[1], std::ios::binary);
   std::vector<unsigned char> p[4];
@@ -216,6 +234,7 @@ int narrowed(const Args& a, Narrow narrow) {  // a plane narrowed to bytes
 const std::map<std::string, std::function<int(const Args&)>> kOperations = {
     {"ppma_read", ppma_read_op},
     {"ppma_read_header", ppma_read_header_op},
+    {"ppma_read_pictures", ppma_read_pictures_op},
     {"ppma_read_data",
      [](const Args& a) {
        std::ifstream in(a[2], std::ios::binary);
