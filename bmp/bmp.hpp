@@ -24,6 +24,15 @@
 /// distinct plane**: after an 8-bit bmp_read() the three pointers designate
 /// one plane. Planes and arrays passed in stay the caller's.
 ///
+/// **Pointers:** a file-level operation (it takes a file name) refuses a null
+/// pointer that it needs with a report, `Null pointer to NAME.`, and `true`.
+/// A stream-level operation states what it needs under `@pre`.
+///
+/// **Files written:** bmp_24_write() and bmp_08_write() replace a file only by
+/// a whole new one: they write a new file under a hidden name in the same
+/// folder and rename it over the old one once every byte is written and the
+/// file is closed (see bmp_24_write()).
+///
 /// **Byte order:** the multi-byte header fields follow one process-wide
 /// setting (bmp_byte_swap_set()); its initial value gives standard BMP files.
 /// Single bytes (pixels, palette entries) never depend on it.
@@ -70,6 +79,7 @@ BMP_API void u_long_int_write(uint32_t value, std::ostream& file_out);
 BMP_API void long_int_write(int32_t value, std::ostream& file_out);
 
 /// @brief Reads an unsigned 16-bit field of 2 bytes in the current byte order.
+/// @pre `value` is not null.
 /// @param[out] value Receives the value; left unchanged on failure.
 /// @param file_in Stream read from.
 /// @return `false` when the value was read; `true` when the input ended
@@ -77,6 +87,7 @@ BMP_API void long_int_write(int32_t value, std::ostream& file_out);
 BMP_API bool u_short_int_read(uint16_t* value, std::istream& file_in);
 
 /// @brief Reads an unsigned 32-bit field of 4 bytes in the current byte order.
+/// @pre `value` is not null.
 /// @param[out] value Receives the value; left unchanged on failure.
 /// @param file_in Stream read from.
 /// @return `false` when the value was read; `true` when the input ended
@@ -84,6 +95,7 @@ BMP_API bool u_short_int_read(uint16_t* value, std::istream& file_in);
 BMP_API bool u_long_int_read(uint32_t* value, std::istream& file_in);
 
 /// @brief Reads a signed 32-bit field of 4 bytes in the current byte order.
+/// @pre `value` is not null.
 /// @param[out] value Receives the value; left unchanged on failure.
 /// @param file_in Stream read from.
 /// @return `false` when the value was read; `true` when the input ended
@@ -104,6 +116,7 @@ BMP_API void bmp_header1_write(std::ostream& file_out, uint16_t filetype, uint32
                                uint16_t reserved1, uint16_t reserved2, uint32_t bitmapoffset);
 
 /// @brief Reads the 14-byte file header.
+/// @pre No pointer is null.
 /// @param file_in Stream at offset 0.
 /// @param[out] filetype FILETYPE as first byte × 256 + second byte, whatever
 ///        the byte order: 16973 for a file that begins with "BM".
@@ -149,6 +162,7 @@ BMP_API void bmp_header2_write(std::ostream& file_out, uint32_t size, uint32_t w
                                uint32_t colorsimportant);
 
 /// @brief Reads the 40-byte bitmap header, each field as it stands.
+/// @pre No pointer is null.
 /// @param file_in Stream at offset 14.
 /// @param[out] size SIZE.
 /// @param[out] width WIDTH.
@@ -191,6 +205,7 @@ BMP_API void bmp_header2_print(uint32_t size, uint32_t width, int32_t height, ui
 
 /// @brief Writes |`ysize`| rows of 24-bit pixels: each pixel as the bytes B,
 /// G, R, each row padded with zero bytes to a multiple of 4 bytes.
+/// @pre `r`, `g` and `b` are not null when the image has pixels.
 /// @param file_out Stream at the first pixel byte; its state is not tested.
 /// @param xsize Pixels a row.
 /// @param ysize Rows; only its magnitude counts (plane row 0 is written
@@ -204,6 +219,7 @@ BMP_API void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t y
 
 /// @brief Reads |`ysize`| rows of 24-bit pixels (B, G, R bytes, rows padded
 /// to a multiple of 4 bytes) into the caller's planes.
+/// @pre `r`, `g` and `b` are not null when the image has pixels.
 /// @param file_in Stream at the first pixel byte.
 /// @param xsize Pixels a row.
 /// @param ysize Rows; only its magnitude counts.
@@ -221,6 +237,7 @@ BMP_API bool bmp_24_data_read(std::istream& file_in, uint32_t xsize, int32_t ysi
 
 /// @brief Writes |`ysize`| rows of 8-bit pixels (one byte each), each row
 /// padded with zero bytes to a multiple of 4 bytes.
+/// @pre `plane` is not null when the image has pixels.
 /// @param file_out Stream at the first pixel byte; its state is not tested.
 /// @param xsize Pixels a row.
 /// @param ysize Rows; only its magnitude counts.
@@ -229,6 +246,7 @@ BMP_API void bmp_08_data_write(std::ostream& file_out, uint32_t xsize, int32_t y
                                const unsigned char* plane);
 
 /// @brief Reads |`ysize`| rows of 8-bit pixels into the caller's plane.
+/// @pre `plane` is not null when the image has pixels.
 /// @param file_in Stream at the first pixel byte.
 /// @param xsize Pixels a row.
 /// @param ysize Rows; only its magnitude counts.
@@ -242,6 +260,7 @@ BMP_API bool bmp_08_data_read(std::istream& file_in, uint32_t xsize, int32_t ysi
                               unsigned char* plane);
 
 /// @brief Writes a palette: for each entry the four bytes B, G, R, A.
+/// @pre `r`, `g`, `b` and `a` are not null when `colorsused` is not 0.
 /// @param file_out Stream after the bitmap header; its state is not tested.
 /// @param colorsused Number of entries.
 /// @param r Red of each entry (`colorsused` bytes).
@@ -253,6 +272,7 @@ BMP_API void bmp_palette_write(std::ostream& file_out, uint32_t colorsused, cons
                                const unsigned char* a);
 
 /// @brief Reads a palette of `colorsused` entries (B, G, R, A bytes each).
+/// @pre `r`, `g`, `b` and `a` are not null when `colorsused` is not 0.
 /// @param file_in Stream at the first palette byte.
 /// @param colorsused Number of entries; 0 reads nothing.
 /// @param[out] r Caller-owned array of `colorsused` bytes: each entry's red.
@@ -268,6 +288,7 @@ BMP_API bool bmp_palette_read(std::istream& file_in, uint32_t colorsused, unsign
 /// @brief Prints a palette on `std::cout` as a table (` Color    Blue   Green
 /// Red   Trans`), each value in decimal right-aligned in six columns; with no
 /// entry, `    There are NO colors defined for the palette.`.
+/// @pre `r`, `g`, `b` and `a` are not null when `colorsused` is not 0.
 /// @param colorsused Number of entries.
 /// @param r Red of each entry (`colorsused` bytes).
 /// @param g Green of each entry.
@@ -279,21 +300,39 @@ BMP_API void bmp_palette_print(uint32_t colorsused, const unsigned char* r, cons
 /// @brief Writes an uncompressed 24-bit BMP file: the two headers (no
 /// palette, BITMAPOFFSET 54) and the pixel rows in plane order.
 ///
-/// Creates `file_name` (or cuts an existing file to length 0) in binary mode.
 /// The rows are written in plane order and never flipped: with a positive
 /// `ysize` plane row 0 must be the picture's bottom row; for planes whose row
 /// 0 is the top row, pass `-ysize`.
+///
+/// A regular file, existing or new, is written in binary mode as a new file
+/// under a hidden name of its own in the same folder, and renamed over
+/// `file_name` only once every byte is written and the file is closed
+/// without error: a failure leaves an existing file as it was, and a reader
+/// of `file_name` never sees half a picture. A symbolic link is followed and
+/// stays a link. A replaced file's permission bits carry over, and its owner
+/// and group where the process may set them; a new file gets 0666 less the
+/// umask. Access lists and extended attributes are not copied, and another
+/// hard link to the old file keeps the old picture. The data are not synced
+/// to the disk. An existing file that the process may not write is refused,
+/// as is a name that cannot be a file, before anything is written. Devices
+/// and pipes, and files in a folder where no new file may be made, are
+/// written in place. The library installs no signal handler: when the
+/// program is killed while it writes, the old file stays whole and the
+/// hidden new file may remain.
 /// @param file_name NUL-terminated path of the file to write.
 /// @param xsize WIDTH in pixels.
 /// @param ysize HEIGHT, written with its sign; |`ysize`| rows are written.
-/// @param r R plane of `xsize` × |`ysize`| bytes, rows in file order.
+/// @param r R plane of `xsize` × |`ysize`| bytes, rows in file order; may be
+///        null only when the image has no pixel.
 /// @param g G plane, as `r`.
 /// @param b B plane, as `r`.
-/// @return `false` when the file was written and closed; `true` after a
-///         `BMP_24_WRITE - Fatal error!` report: `The image is too large for a
-///         BMP file.` (nothing created), `Could not open the output file.`, or
-///         `Error while writing the output file.`, in which case the
-///         unfinished file is removed.
+/// @return `false` when the file was written and put in place; `true` after
+///         a `BMP_24_WRITE - Fatal error!` report:
+///         `Null pointer to the file name.` or `Null pointer to R.` (G, B),
+///         `The image is too large for a BMP file.` (in these, no file is
+///         created or touched), `Could not open the output file.`, or
+///         `Error while writing the output file.` (a full disk, a size limit,
+///         a failed rename), in which case the new file is removed.
 BMP_API bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize,
                           const unsigned char* r, const unsigned char* g, const unsigned char* b);
 
@@ -302,9 +341,12 @@ BMP_API bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize,
 /// @param file_name NUL-terminated path of the file to write.
 /// @param xsize WIDTH in pixels.
 /// @param ysize HEIGHT, written with its sign; |`ysize`| rows are written.
-/// @param plane `xsize` × |`ysize`| palette indices, rows in file order.
-/// @return `false` when the file was written and closed; `true` after a
-///         `BMP_08_WRITE - Fatal error!` report, as bmp_24_write() gives.
+/// @param plane `xsize` × |`ysize`| palette indices, rows in file order; may
+///        be null only when the image has no pixel.
+/// @return `false` when the file was written and put in place; `true` after
+///         a `BMP_08_WRITE - Fatal error!` report, as bmp_24_write() gives
+///         (`Null pointer to the plane.` for a null plane). The file is
+///         written as bmp_24_write() writes it.
 BMP_API bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
                           const unsigned char* plane);
 
@@ -327,7 +369,9 @@ BMP_API bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
 /// @param[out] g Receives the G plane, as `r`.
 /// @param[out] b Receives the B plane, as `r`.
 /// @return `false` when the whole image was read; `true` after a report:
-///         `BMP_READ - Fatal error!` with `Could not open the input file.`, or
+///         `BMP_READ - Fatal error!` with `Could not open the input file.` or
+///         `Null pointer to the file name.` (`XSIZE`, `YSIZE`, `R`, `G`, `B`:
+///         nothing is read), or
 ///         `BMP_READ: Fatal error!` with the reason (a header that ends early,
 ///         the magic-number report, an unsupported COMPRESSION or HEIGHT, an
 ///         unrecognized BITSPERPIXEL, `BMP_24_DATA_READ failed.`, ...).
@@ -361,7 +405,7 @@ BMP_API bool bmp_read_test(const char* file_name);
 /// @param file_name NUL-terminated path of the file to describe.
 /// @return `false` when the whole file was read; `true` after a
 ///         `BMP_PRINT_TEST - Fatal error!` report (`Could not open the input
-///         file.`) or a `BMP_PRINT_TEST: Fatal error!` report naming what
+///         file.` or `Null pointer to the file name.`) or a `BMP_PRINT_TEST: Fatal error!` report naming what
 ///         failed.
 BMP_API bool bmp_print_test(const char* file_name);
 

@@ -20,12 +20,16 @@ for target in ppma_read_fuzzer bmp_read_fuzzer bmp_print_fuzzer; do
     seeds+=(../shared/corpus/bmpsuite/g ../shared/corpus/bmpsuite/q ../shared/corpus/bmpsuite/b)
   fi
   echo "== $target: ${seconds}s"
-  if ! "$build/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=5 \
+  if ! timeout $((seconds + 120)) "$build/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=5 \
       -malloc_limit_mb=2048 -print_final_stats=1 -artifact_prefix=fuzz/findings/ \
       "${seeds[@]}" > "$work/$target.log" 2>&1; then
     status=1
     tail -n 60 "$work/$target.log"
   fi
-  grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$work/$target.log" || true
+  # A target that ran no input has checked nothing.
+  if ! grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$work/$target.log"; then
+    echo "$target ran no input"
+    status=1
+  fi
 done
 exit $status

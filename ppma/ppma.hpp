@@ -19,6 +19,15 @@
 /// **Ownership:** a plane handed out through an out-parameter was allocated
 /// with `new[]`; the caller owns it from then on, also when the operation
 /// failed, and releases it with `delete[]`. Planes passed in stay the caller's.
+///
+/// **Pointers:** a file-level operation (it takes a file name) refuses a null
+/// pointer that it needs with a report, `Null pointer to NAME.`, and status
+/// 1. A stream-level operation states what it needs under `@pre`.
+///
+/// **Files written:** ppma_write() replaces a file only by a whole new one:
+/// it writes a new file under a hidden name in the same folder and renames
+/// it over the old one once every byte is written and the file is closed
+/// (see ppma_write()).
 #ifndef TRAVORN_PPMA_PPMA_HPP
 #define TRAVORN_PPMA_PPMA_HPP
 
@@ -58,7 +67,9 @@
 /// @param[out] g Receives the G plane, as `r`.
 /// @param[out] b Receives the B plane, as `r`.
 /// @return 0 when the whole image was read; 1 on failure, after a report:
-///         `PPMA_READ - Fatal error!` with `Cannot open the input file "NAME".`,
+///         `PPMA_READ - Fatal error!` with `Null pointer to the file name.`
+///         (`XSIZE`, `YSIZE`, `MAXRGB`, `R`, `G`, `B`: nothing is read),
+///         `Cannot open the input file "NAME".`,
 ///         `PPMA_READ_HEADER failed.` (after the header's own report) or
 ///         `PPMA_READ_DATA failed.` (short data, a token that is not a 32-bit
 ///         decimal number, a last sample with no character after it).
@@ -71,19 +82,27 @@ PPMA_API int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, in
 /// (`#` as their first character) and blank lines before the magic word,
 /// takes the magic word (`P3` or `p3` exactly), then the three numbers, each
 /// from the rest of the current line or from the next line that holds one.
-/// Whatever follows `maxrgb` on its line is dropped.
+/// The rest of a line that holds no number where one is expected is dropped
+/// when it is blank, begins with `#` or holds no digit (`2 1 pixels`,
+/// `3 # 4 5`); otherwise it most likely holds the number after a typo
+/// (`640 x 480`) and the header is refused. Whatever follows `maxrgb` on its
+/// line is dropped.
 ///
+/// @pre `xsize`, `ysize` and `maxrgb` point to writable integers.
 /// @param file_in Stream opened on the file (binary mode advised); the
-///        operation neither opens, positions nor closes it.
+///        operation neither opens nor closes it, and reads it from where it
+///        stands.
 /// @param[out] xsize Columns, stored as soon as it is parsed.
 /// @param[out] ysize Rows, stored as soon as it is parsed.
 /// @param[out] maxrgb The declared largest sample value.
 /// @return 0 with the stream at the start of the line after `maxrgb`'s; 1 on
 ///         failure, after a `PPMA_READ_HEADER` report: `End of file.` (also
 ///         for a line too long or a read error), `Bad magic number = "WORD".`
-///         (bytes outside printable ASCII shown as `\xHH`), or a number
-///         outside the signed 32-bit range. Values parsed before a failure
-///         stay stored.
+///         (bytes outside printable ASCII shown as `\xHH`), a number
+///         outside the signed 32-bit range, or
+///         `A number for YSIZE was expected, not "x 480".` (`XSIZE`, `MAXRGB`;
+///         the text shown is cut after 40 characters). Values parsed before a
+///         failure stay stored.
 PPMA_API int ppma_read_header(std::istream& file_in, int32_t* xsize, int32_t* ysize,
                               int32_t* maxrgb);
 
@@ -95,8 +114,17 @@ PPMA_API int ppma_read_header(std::istream& file_in, int32_t* xsize, int32_t* ys
 /// sample must be followed by at least one character. Nothing is read when
 /// either size is below 1.
 ///
+/// The samples are taken from the stream in large chunks. After a successful
+/// read, a stream that can seek exactly (a file stream in binary mode, a
+/// string stream) stands just after the last sample's digits, as formatted
+/// extraction leaves it, so that a second picture of the same file is read
+/// next. A stream that cannot seek back (a pipe) may have been read up to
+/// 256 KiB beyond that point. After a failed read, where the stream stands is
+/// not promised.
+///
+/// @pre `r`, `g` and `b` are not null when both sizes are at least 1.
 /// @param file_in Stream positioned where the samples begin (after
-///        ppma_read_header()); neither opened, positioned nor closed here.
+///        ppma_read_header()); neither opened nor closed here.
 /// @param xsize Columns.
 /// @param ysize Rows.
 /// @param r Caller-owned R plane of at least `xsize * ysize` elements, filled
@@ -131,24 +159,40 @@ PPMA_API int ppma_check_data(int32_t xsize, int32_t ysize, int32_t maxrgb, const
 
 /// @brief Writes an image as a P3 file.
 ///
-/// Creates `file_name` (or cuts an existing file to length 0) in binary mode
-/// and writes the header (ppma_write_header(), with `maxrgb` the largest
-/// sample of the three planes, 0 if none is positive) and the samples
-/// (ppma_write_data()). The samples are written as they are, unchecked.
+/// Writes the header (ppma_write_header(), with `maxrgb` the largest sample
+/// of the three planes, 0 if none is positive) and the samples
+/// (ppma_write_data()) in binary mode. The samples are written as they are,
+/// unchecked.
+///
+/// A regular file, existing or new, is written as a new file under a hidden
+/// name of its own in the same folder and renamed over `file_name` only once
+/// every byte is written and the file is closed without error: a failure
+/// leaves an existing file as it was, and a reader of `file_name` never sees
+/// half a picture. A symbolic link is followed and stays a link. A replaced
+/// file's permission bits carry over, and its owner and group where the
+/// process may set them; a new file gets 0666 less the umask. Access lists
+/// and extended attributes are not copied, and another hard link to the old
+/// file keeps the old picture. The data are not synced to the disk. An
+/// existing file that the process may not write is refused, as is a name
+/// that cannot be a file, before anything is written. Devices and pipes, and
+/// files in a folder where no new file may be made, are written in place.
+/// The library installs no signal handler: when the program is killed while
+/// it writes, the old file stays whole and the hidden new file may remain.
 ///
 /// @param file_name NUL-terminated path of the file to write; it also
-///        appears in the file's comment line.
+///        appears, as given, in the file's comment line.
 /// @param xsize Columns.
 /// @param ysize Rows.
 /// @param r R plane of at least `xsize * ysize` samples, top row first; may
 ///        be null only when the image has no pixel.
 /// @param g G plane, as `r`.
 /// @param b B plane, as `r`.
-/// @return 0 when the whole file was written and closed; 1 on failure, after
-///         a `PPMA_WRITE - Fatal error!` report: `Null pointer to R.` (G, B;
-///         no file is created), `Cannot open the output file "NAME".`, or
-///         `Error while writing the output file.` (a full disk, a size
-///         limit), in which case the unfinished file is removed.
+/// @return 0 when the whole file was written and put in place; 1 on failure,
+///         after a `PPMA_WRITE - Fatal error!` report:
+///         `Null pointer to the file name.` or `Null pointer to R.` (G, B;
+///         no file is created or touched), `Cannot open the output file "NAME".`,
+///         or `Error while writing the output file.` (a full disk, a size
+///         limit, a failed rename), in which case the new file is removed.
 PPMA_API int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_t* r,
                         const int32_t* g, const int32_t* b);
 
@@ -157,6 +201,7 @@ PPMA_API int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, con
 /// Writes `P3`, `# NAME created by KELMORA::PPMA_WRITE.`, `xsize`, two
 /// spaces and `ysize`, then `maxrgb`, each line ended by a newline.
 ///
+/// @pre `file_name` is not null.
 /// @param file_out Stream of the new file; neither opened nor closed here.
 /// @param file_name Name shown in the comment line.
 /// @param xsize Columns.
@@ -173,6 +218,7 @@ PPMA_API int ppma_write_header(std::ostream& file_out, const char* file_name, in
 /// counted from the image's first pixel, or when it is the last pixel, and by
 /// one space otherwise. Nothing is written when either size is below 1.
 ///
+/// @pre `r`, `g` and `b` are not null when both sizes are at least 1.
 /// @param file_out Stream of the new file, after the header.
 /// @param xsize Columns.
 /// @param ysize Rows.
@@ -190,6 +236,7 @@ PPMA_API int ppma_write_data(std::ostream& file_out, int32_t xsize, int32_t ysiz
 /// rounded with halves up (exact 64-bit arithmetic); with `maxrgb` below 1
 /// every byte is 0. Nothing is written when either size is below 1.
 ///
+/// @pre `plane` and `bytes` are not null when both sizes are at least 1.
 /// @param xsize Columns.
 /// @param ysize Rows.
 /// @param maxrgb The image's declared largest sample value.
@@ -206,6 +253,7 @@ PPMA_API void ppma_scale_to_bytes(int32_t xsize, int32_t ysize, int32_t maxrgb,
 /// by the curve's height; the values lie in 0..255. Nothing is written when
 /// `ysize` or `xsize` is below 1.
 ///
+/// @pre `r`, `g` and `b` are not null when both sizes are at least 1.
 /// @param xsize Columns.
 /// @param ysize Rows.
 /// @param[out] r Caller-allocated R plane of at least `xsize * ysize`

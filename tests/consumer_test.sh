@@ -6,7 +6,8 @@
 #       through add_subdirectory of the checkout: both convert the example.
 #   consumer_test.sh pkg-config SOURCE BUILD CXX FLAGS
 #       the consumer's one file, built with pkg-config against the install.
-# Exits 77 (skipped) when pkg-config is missing.
+# Exits 77 (skipped) when pkg-config is missing. Every consumer runs under a
+# time limit that kills it.
 set -euo pipefail
 mode=$1 source_dir=$2 build_dir=$3 cxx=$4 flags=${5:-}
 work=$(mktemp -d)
@@ -19,7 +20,7 @@ cmake)
   cmake -S "$source_dir/examples/consumer" -B "$work/installed" "${compiler[@]}" \
     -DCMAKE_PREFIX_PATH="$work/prefix" > /dev/null
   cmake --build "$work/installed" -j2 > /dev/null
-  "$work/installed/consumer" "$source_dir/examples/example.ppm" "$work/a.bmp" > /dev/null
+  timeout 60 "$work/installed/consumer" "$source_dir/examples/example.ppm" "$work/a.bmp" > /dev/null
   test "$(head -c 2 "$work/a.bmp")" = BM
   ls "$work/prefix/include/ppma/ppma.hpp" "$work/prefix/include/bmp/bmp.hpp" "$work/prefix/bin/travorn" \
     "$work/prefix/share/man/man1/travorn.1"* > /dev/null
@@ -27,7 +28,7 @@ cmake)
     -DTRAVORN_SOURCE_DIR="$source_dir" > /dev/null
   cmake --build "$work/subdir" -j2 > /dev/null
   test ! -e "$work/subdir/travorn/tests"  # the project's tests stay out of a consumer's build
-  "$work/subdir/consumer" "$source_dir/examples/example.ppm" "$work/b.bmp" > /dev/null
+  timeout 60 "$work/subdir/consumer" "$source_dir/examples/example.ppm" "$work/b.bmp" > /dev/null
   cmp "$work/a.bmp" "$work/b.bmp"
   echo "consumer: installed package and add_subdirectory both convert the example"
   ;;
@@ -38,7 +39,7 @@ pkg-config)
   "$cxx" -std=c++17 $flags "$source_dir/examples/consumer/main.cpp" -o "$work/consumer" \
     $(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs travorn)
   # shellcheck disable=SC2046  # a shared build's libraries are found beside the .pc file
-  LD_LIBRARY_PATH="$(dirname "$pc_dir")" "$work/consumer" "$source_dir/examples/example.ppm" "$work/a.bmp" > /dev/null
+  LD_LIBRARY_PATH="$(dirname "$pc_dir")" timeout 60 "$work/consumer" "$source_dir/examples/example.ppm" "$work/a.bmp" > /dev/null
   test "$(head -c 2 "$work/a.bmp")" = BM
   echo "consumer: built with pkg-config --cflags --libs travorn"
   ;;
