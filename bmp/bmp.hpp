@@ -405,8 +405,8 @@ BMP_API bool bmp_read_test(const char* file_name);
 /// @param file_name NUL-terminated path of the file to describe.
 /// @return `false` when the whole file was read; `true` after a
 ///         `BMP_PRINT_TEST - Fatal error!` report (`Could not open the input
-///         file.` or `Null pointer to the file name.`) or a `BMP_PRINT_TEST: Fatal error!` report naming what
-///         failed.
+///         file.` or `Null pointer to the file name.`) or a `BMP_PRINT_TEST: Fatal error!` report
+///         naming what failed.
 BMP_API bool bmp_print_test(const char* file_name);
 
 #endif  // TRAVORN_BMP_BMP_HPP

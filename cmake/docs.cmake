@@ -7,7 +7,9 @@ if(DOXYGEN_FOUND)
   add_custom_target(docs
     COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/docs
     COMMAND ${CMAKE_COMMAND} -E env TRAVORN_DOCS_OUT=${PROJECT_BINARY_DIR}/docs
-            TRAVORN_VERSION=${PROJECT_VERSION} ${DOXYGEN_EXECUTABLE} docs/Doxyfile
+            TRAVORN_VERSION=${PROJECT_VERSION}
+            TRAVORN_VERSION_HEADER=${TRAVORN_GENERATED_DIR}/travorn_version.hpp
+            ${DOXYGEN_EXECUTABLE} docs/Doxyfile
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
     COMMENT "The libraries' reference in ${PROJECT_BINARY_DIR}/docs/html"
     VERBATIM)

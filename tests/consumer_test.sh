@@ -4,10 +4,18 @@
 #   consumer_test.sh cmake SOURCE BUILD CXX FLAGS
 #       against the package installed from this build (find_package), and
 #       through add_subdirectory of the checkout: both convert the example.
+#       The headers are installed under include/travorn alone, and a consumer
+#       that asks for travorn 2.0 is refused.
 #   consumer_test.sh pkg-config SOURCE BUILD CXX FLAGS
-#       the consumer's one file, built with pkg-config against the install.
-# Exits 77 (skipped) when pkg-config is missing. Every consumer runs under a
-# time limit that kills it.
+#       the consumer's one file, built with pkg-config against the install;
+#       the version of travorn.pc, of travorn_version.hpp and of travorn
+#       --version are one.
+#   consumer_test.sh plugin SOURCE BUILD CXX FLAGS
+#       a shared object linked with pkg-config against the installed
+#       libraries, loaded by Python's ctypes: it converts the example into
+#       the bytes travorn writes.
+# Exits 77 (skipped) when pkg-config (or, for the plugin, Python) is
+# missing. Every consumer runs under a time limit that kills it.
 set -euo pipefail
 mode=$1 source_dir=$2 build_dir=$3 cxx=$4 flags=${5:-}
 work=$(mktemp -d)
@@ -22,8 +30,16 @@ cmake)
   cmake --build "$work/installed" -j2 > /dev/null
   timeout 60 "$work/installed/consumer" "$source_dir/examples/example.ppm" "$work/a.bmp" > /dev/null
   test "$(head -c 2 "$work/a.bmp")" = BM
-  ls "$work/prefix/include/ppma/ppma.hpp" "$work/prefix/include/bmp/bmp.hpp" "$work/prefix/bin/travorn" \
+  ls "$work/prefix/include/travorn/ppma/ppma.hpp" "$work/prefix/include/travorn/bmp/bmp.hpp" \
+    "$work/prefix/include/travorn/travorn_version.hpp" "$work/prefix/bin/travorn" \
     "$work/prefix/share/man/man1/travorn.1"* > /dev/null
+  test "$(ls -A "$work/prefix/include")" = travorn  # nothing else of the project in include/
+  if cmake -S "$source_dir/examples/consumer" -B "$work/too-new" "${compiler[@]}" \
+    -DCMAKE_PREFIX_PATH="$work/prefix" -DTRAVORN_WANTED=2.0 > "$work/too-new.log" 2>&1; then
+    echo "find_package(travorn 2.0) was not refused"
+    exit 1
+  fi
+  grep -q "considered but not accepted" "$work/too-new.log"  # found, and refused for its version
   cmake -S "$source_dir/examples/consumer" -B "$work/subdir" "${compiler[@]}" \
     -DTRAVORN_SOURCE_DIR="$source_dir" > /dev/null
   cmake --build "$work/subdir" -j2 > /dev/null
@@ -41,6 +57,26 @@ pkg-config)
   # shellcheck disable=SC2046  # a shared build's libraries are found beside the .pc file
   LD_LIBRARY_PATH="$(dirname "$pc_dir")" timeout 60 "$work/consumer" "$source_dir/examples/example.ppm" "$work/a.bmp" > /dev/null
   test "$(head -c 2 "$work/a.bmp")" = BM
-  echo "consumer: built with pkg-config --cflags --libs travorn"
+  version=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --modversion travorn)
+  header=$(sed -n 's/^#define TRAVORN_VERSION_STRING "\(.*\)"$/\1/p' "$work/prefix/include/travorn/travorn_version.hpp")
+  tool=$(timeout 60 "$work/prefix/bin/travorn" --version)
+  test "$version" = "$header" && test "travorn $version" = "$tool"
+  echo "consumer: built with pkg-config --cflags --libs travorn; version $version everywhere"
+  ;;
+plugin)
+  command -v pkg-config > /dev/null || { echo "skipped: no pkg-config"; exit 77; }
+  command -v python3 > /dev/null || { echo "skipped: no python3"; exit 77; }
+  pc_dir=$(dirname "$(find "$work/prefix" -name travorn.pc)")
+  # shellcheck disable=SC2046,SC2086  # pkg-config's words are flags
+  "$cxx" -std=c++17 $flags -shared -fPIC "$source_dir/tests/plugin/plugin.cpp" -o "$work/plugin.so" \
+    $(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs travorn)
+  LD_LIBRARY_PATH="$(dirname "$pc_dir")" timeout 60 python3 -c '
+import ctypes, sys
+plugin = ctypes.CDLL(sys.argv[1])
+sys.exit(plugin.plugin_convert(sys.argv[2].encode(), sys.argv[3].encode()))' \
+    "$work/plugin.so" "$source_dir/examples/example.ppm" "$work/plugin.bmp" > /dev/null
+  timeout 60 "$work/prefix/bin/travorn" "$source_dir/examples/example.ppm" "$work/travorn.bmp" > /dev/null
+  cmp "$work/plugin.bmp" "$work/travorn.bmp"
+  echo "consumer: a shared object linked against the installed libraries converts as travorn does"
   ;;
 esac

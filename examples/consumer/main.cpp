@@ -7,6 +7,9 @@
 
 #include "bmp/bmp.hpp"
 #include "ppma/ppma.hpp"
+#include "travorn_version.hpp"
+
+static_assert(TRAVORN_VERSION_MAJOR == 1, "written for the interface of travorn 1");
 
 int main(int argc, char* argv[]) {
   if (argc != 3) return 2;
