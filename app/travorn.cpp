@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The conversion routine: a P3 file in, a 24-bit BMP file out. The samples
-// are parsed straight into byte planes, rescaled to 0..255 and stored in
-// file order, so no integer plane is ever made; the BMP writer walks the
-// rows from the last to the first, so that the file holds the bottom row
-// first.
+// are parsed in file order, rescaled to 0..255 a batch at a time and handed
+// to the BMP file, which writes each block of rows at its place (the file
+// holds the bottom row first): no plane of the picture is ever made, and
+// the memory in use does not depend on the picture's size.
 #include "app/travorn.hpp"
 
 #include <algorithm>
@@ -12,11 +12,12 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "bmp/bmp.hpp"
 #include "bmp/bmp_internal.hpp"
 #include "common/files.hpp"
-#include "common/platform.hpp"
+#include "common/instruction_set.hpp"
 #include "common/report.hpp"
 #include "common/sizes.hpp"
 #include "ppma/ppma.hpp"
@@ -47,19 +48,26 @@ constexpr auto clamped = [](std::int32_t v) {
   return static_cast<unsigned char>(std::clamp(v, 0, 255));
 };
 
+#if TRAVORN_HAS_AVX2
 // The same loop compiled for AVX2, where the compiler turns the clamp and
 // the sorting of the samples into three rows into vector code.
 TRAVORN_AVX2 void narrow_clamped_avx2(const std::int32_t* rgb, std::size_t pixels, unsigned char* r,
                                       unsigned char* g, unsigned char* b) {
   narrow(rgb, pixels, r, g, b, clamped);
 }
+#endif
 
-// The converter's destination for the samples: three byte planes, rows in
-// file order.
-class BytePlanes final : public ppma_detail::SampleSink {
+// The converter's destination for the samples: each batch rescaled to
+// bytes and handed to the BMP file, which puts the rows in place as they
+// arrive. No plane of the picture is ever made.
+class BmpRows final : public ppma_detail::SampleSink {
  public:
+  explicit BmpRows(const char* output_file_name) : output_file_name_(output_file_name) {}
+
   void begin(std::int32_t xsize, std::int32_t ysize, std::int32_t maxrgb) override {
     maxrgb_ = maxrgb;
+    file_.emplace(output_file_name_, static_cast<std::uint32_t>(xsize),
+                  static_cast<std::uint32_t>(ysize));
     // Every sample's byte from a table, when the image holds more samples
     // than the table has entries.
     const std::uint64_t samples = 3 * std::uint64_t(xsize) * std::uint64_t(ysize);
@@ -71,21 +79,21 @@ class BytePlanes final : public ppma_detail::SampleSink {
       table_[std::size_t(v)] = ppma_detail::scale_sample(v, maxrgb);
     }
   }
-  bool make_room(std::uint64_t pixels, std::uint64_t kept) override {
-    return travorn_detail::renew_planes(plane_, pixels, kept);
-  }
+  bool make_room(std::uint64_t, std::uint64_t) override { return true; }  // nothing grows here
   void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) override {
-    const std::size_t pixels = samples / 3;
-    unsigned char* __restrict r = plane_[0].get() + first;
-    unsigned char* __restrict g = plane_[1].get() + first;
-    unsigned char* __restrict b = plane_[2].get() + first;
+    const std::size_t pixels = std::min(samples / 3, kBatch);
+    unsigned char r[kBatch], g[kBatch], b[kBatch];
     const std::int32_t top = maxrgb_;
     if (maxrgb_ == 255) {  // the common case: only the clamp can change a sample
-      if (travorn_detail::processor_has_avx2()) {
+#if TRAVORN_HAS_AVX2
+      if (travorn_detail::instruction_set() == travorn_detail::InstructionSet::kAvx2) {
         narrow_clamped_avx2(rgb, pixels, r, g, b);
       } else {
         narrow(rgb, pixels, r, g, b, clamped);
       }
+#else
+      narrow(rgb, pixels, r, g, b, clamped);
+#endif
     } else if (const unsigned char* const table = table_.get()) {
       narrow(rgb, pixels, r, g, b,
              [table, top](std::int32_t v) { return table[std::clamp(v, 0, top)]; });
@@ -93,14 +101,18 @@ class BytePlanes final : public ppma_detail::SampleSink {
       narrow(rgb, pixels, r, g, b,
              [top](std::int32_t v) { return ppma_detail::scale_sample(v, top); });
     }
+    file_->put(first, r, g, b, pixels);
   }
 
-  const unsigned char* plane(int c) const { return plane_[c].get(); }
+  // Finishes the BMP file: false on failure, after its report.
+  bool finish() { return file_->finish(); }
 
  private:
+  static constexpr std::size_t kBatch = 1024;  // pixels the reader stores at a time, at most
+  const char* output_file_name_;
   std::int32_t maxrgb_ = 0;
   std::unique_ptr<unsigned char[]> table_;
-  std::unique_ptr<unsigned char[]> plane_[3];
+  std::optional<bmp_detail::StreamedFile> file_;
 };
 
 // True when `file_name` is a regular file, or a link to one, that holds
@@ -142,19 +154,18 @@ int travorn(const char* input_file_name, const char* output_file_name) {
           {{input_file_name, "the input file name"}, {output_file_name, "the output file name"}}) ||
       refused(input_file_name, output_file_name))
     return 1;
-  BytePlanes planes;
+  BmpRows rows(output_file_name);
   int32_t xsize = 0;
   int32_t ysize = 0;
   int32_t maxrgb = 0;
-  if (ppma_detail::read_image(input_file_name, &xsize, &ysize, &maxrgb, planes) != 0) {
+  if (ppma_detail::read_image(input_file_name, &xsize, &ysize, &maxrgb, rows) != 0) {
     report("TRAVORN - Fatal error!\n") << "  PPMA_READ failed.\n";
     return 1;
   }
   report("TRAVORN:\n") << "  XSIZE = " << xsize << ".\n"
                        << "  YSIZE = " << ysize << ".\n";
   report("TRAVORN:\n") << "  Flipping data orientation.\n";
-  if (bmp_detail::write_24(output_file_name, static_cast<uint32_t>(xsize), ysize, planes.plane(0),
-                           planes.plane(1), planes.plane(2), /*bottom_up=*/true)) {
+  if (!rows.finish()) {
     report("TRAVORN - Fatal error!\n") << "  BMP_24_WRITE failed.\n";
     return 1;
   }

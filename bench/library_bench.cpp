@@ -14,8 +14,8 @@
 #include <sstream>
 
 #include "bmp/bmp.hpp"
+#include "common/instruction_set.hpp"
 #include "ppma/ppma.hpp"
-#include "ppma/ppma_parser.hpp"
 
 namespace {
 double seconds_since(std::chrono::steady_clock::time_point start) {
@@ -24,13 +24,13 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  using ppma_detail::InstructionSet;
+  using travorn_detail::InstructionSet;
   const std::string kernel = argc > 1 ? argv[1] : "";
   if (kernel.rfind("--kernel=", 0) == 0) {
     const InstructionSet set = kernel == "--kernel=avx2"   ? InstructionSet::kAvx2
                                : kernel == "--kernel=sse2" ? InstructionSet::kSse2
                                                            : InstructionSet::kPortable;
-    if (!ppma_detail::use_kernel(set)) {
+    if (!travorn_detail::use_instruction_set(set)) {
       std::fprintf(stderr, "library_bench: no %s kernel here\n", argv[1]);
       return 2;
     }

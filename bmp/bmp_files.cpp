@@ -32,11 +32,26 @@ constexpr std::uint32_t kTrustedPaletteEntries = 1u << 20;
 // The reader skips a palette in pieces of this many entries.
 constexpr std::uint32_t kPalettePiece = 4096;
 
+}  // namespace
+
+void bmp_detail::write_headers(std::ostream& out, std::uint16_t bitsperpixel, std::uint32_t xsize,
+                               std::int32_t ysize, std::uint32_t colorsused) {
+  const std::uint32_t bitmapoffset = kPixelDataOffset + 4 * colorsused;
+  const std::uint64_t pixel_bytes = row_bytes(xsize, bitsperpixel / 8u) * row_count(ysize);
+  const auto bm = bmp_byte_swap_get() ? std::uint16_t{'M' << 8 | 'B'} : kMagicBM;  // "BM" on disk
+  bmp_header1_write(out, bm, static_cast<std::uint32_t>(bitmapoffset + pixel_bytes), 0, 0,
+                    bitmapoffset);
+  bmp_header2_write(out, kInfoHeaderBytes, xsize, ysize, 1, bitsperpixel, 0, 0, 0, 0, colorsused,
+                    0);
+}
+
+namespace {
+
 // Whether a picture of `xsize` by `ysize` has pixels, and so needs planes.
 bool has_pixels(std::uint32_t xsize, std::int32_t ysize) { return xsize > 0 && ysize != 0; }
 
 // Header, optional grey palette and rows of a new file; `write_rows` writes
-// the pixel rows. True on failure, after the writer's report.
+// the pixel rows. False on failure, after the writer's report.
 template <typename WriteRows>
 bool write_file(const char* file_name, const char* fatal, std::uint16_t bitsperpixel,
                 std::uint32_t xsize, std::int32_t ysize, std::uint64_t row_bytes,
@@ -45,25 +60,21 @@ bool write_file(const char* file_name, const char* fatal, std::uint16_t bitsperp
   std::uint64_t pixel_bytes = 0;
   if (!product_within(row_bytes, row_count(ysize), UINT32_MAX - bitmapoffset, &pixel_bytes)) {
     report(fatal) << "  The image is too large for a BMP file.\n";
-    return true;
+    return false;
   }
   travorn_detail::OutputFile file;
   if (!file.open(file_name)) {
     report(fatal) << "  Could not open the output file.\n";
-    return true;
+    return false;
   }
-  std::ofstream& out = file.stream();
-  const auto bm = bmp_byte_swap_get() ? std::uint16_t{'M' << 8 | 'B'} : kMagicBM;  // "BM" on disk
-  bmp_header1_write(out, bm, static_cast<std::uint32_t>(bitmapoffset + pixel_bytes), 0, 0,
-                    bitmapoffset);
-  bmp_header2_write(out, kInfoHeaderBytes, xsize, ysize, 1, bitsperpixel, 0, 0, 0, 0, colorsused,
-                    0);
+  std::ostream& out = file.stream();
+  bmp_detail::write_headers(out, bitsperpixel, xsize, ysize, colorsused);
   write_rows(out);
   if (!file.close()) {
     report(fatal) << "  Error while writing the output file.\n";
-    return true;
+    return false;
   }
-  return false;
+  return true;
 }
 
 // Reads and drops up to `count` bytes; returns how many were there. In
@@ -123,24 +134,24 @@ void report_bad_magic(std::uint16_t filetype) {
 
 // Reads both headers into *h and skips what a longer bitmap header adds.
 // The description prints each header as it is read; the reader checks the
-// magic number instead. True on failure, after the report.
+// magic number instead. False on failure, after the report.
 bool read_headers(std::istream& in, const char* fatal, bool print, Layout* h) {
   if (bmp_header1_read(in, &h->filetype, &h->filesize, &h->reserved1, &h->reserved2,
                        &h->bitmapoffset)) {
     report(fatal) << "  BMP_HEADER1_READ failed.\n";
-    return true;
+    return false;
   }
   if (print)
     bmp_header1_print(h->filetype, h->filesize, h->reserved1, h->reserved2, h->bitmapoffset);
   if (!print && h->filetype != kMagicBM) {
     report_bad_magic(h->filetype);
-    return true;
+    return false;
   }
   if (bmp_header2_read(in, &h->size, &h->width, &h->height, &h->planes, &h->bitsperpixel,
                        &h->compression, &h->sizeofbitmap, &h->horzresolution, &h->vertresolution,
                        &h->colorsused, &h->colorsimportant)) {
     report(fatal) << "  BMP_HEADER2_READ failed.\n";
-    return true;
+    return false;
   }
   h->sized = true;
   if (print) {
@@ -150,72 +161,75 @@ bool read_headers(std::istream& in, const char* fatal, bool print, Layout* h) {
   }
   if (h->compression != 0) {
     report(fatal) << "  Unsupported value of COMPRESSION = " << h->compression << "\n";
-    return true;
+    return false;
   }
   if (h->size > kInfoHeaderBytes) h->position += skip_bytes(in, h->size - kInfoHeaderBytes);
-  return false;
+  return true;
 }
 
-// Reads and drops the palette in pieces, so that COLORSUSED costs no memory.
+// Reads and drops the palette in pieces, so that COLORSUSED costs no
+// memory. False on failure, after the report.
 bool skip_palette(std::istream& in, const char* fatal, Layout* h) {
   unsigned char piece[4][kPalettePiece];
   for (std::uint32_t first = 0; first < h->colorsused; first += kPalettePiece) {
     const std::uint32_t count = std::min(kPalettePiece, h->colorsused - first);
     if (bmp_detail::palette_read_from(in, first, count, piece[0], piece[1], piece[2], piece[3])) {
       report(fatal) << "  BMP_PALETTE_READ failed.\n";
-      return true;
+      return false;
     }
   }
   h->position += 4ull * h->colorsused;
-  return false;
+  return true;
 }
 
 // Reads the palette whole and prints it; beyond the trusted number of
-// entries, only a file that holds them may claim them.
+// entries, only a file that holds them may claim them. False on failure,
+// after the report.
 bool print_palette(std::istream& in, const char* fatal, Layout* h) {
   const std::uint64_t entries = h->colorsused;
   if (entries > kTrustedPaletteEntries &&
       (h->bytes_left() < 0 || std::uint64_t(h->bytes_left()) < 4 * entries)) {
     report(fatal) << "  COLORSUSED = " << entries << " is more than the file holds.\n";
-    return true;
+    return false;
   }
   std::unique_ptr<unsigned char[]> palette(
       travorn_detail::new_plane<unsigned char>(4 * entries + 1));
   if (!palette) {
     report(fatal) << "  Not enough memory for the palette.\n";
-    return true;
+    return false;
   }
   unsigned char* const r = palette.get();
   if (bmp_palette_read(in, h->colorsused, r, r + entries, r + 2 * entries, r + 3 * entries)) {
     report(fatal) << "  BMP_PALETTE_READ failed.\n";
-    return true;
+    return false;
   }
   bmp_palette_print(h->colorsused, r, r + entries, r + 2 * entries, r + 3 * entries);
   h->position += 4 * entries;
-  return false;
-}
-
-bool report_depth(const char* fatal, const Layout& h) {
-  report(fatal) << "  Unrecognized value of BITSPERPIXEL = " << h.bitsperpixel << "\n";
   return true;
 }
 
-bool known_depth(const Layout& h) { return h.bitsperpixel == 8 || h.bitsperpixel == 24; }
+// Whether the file's depth is one the reader knows; false, after the
+// report, when it is not.
+bool known_depth(const char* fatal, const Layout& h) {
+  if (h.bitsperpixel == 8 || h.bitsperpixel == 24) return true;
+  report(fatal) << "  Unrecognized value of BITSPERPIXEL = " << h.bitsperpixel << "\n";
+  return false;
+}
 
 // Skips to BITMAPOFFSET, then checks that planes can be made for the rows:
 // a height that has a magnitude and, beyond the trusted size, a known depth
-// and a regular file that holds the rows. Stores the bytes of a plane. True
+// and a regular file that holds the rows. Stores the bytes of a plane. False
 // on failure, after the report.
 bool check_rows(std::istream& in, const char* fatal, Layout* h, std::uint64_t* plane_bytes) {
   if (h->bitmapoffset > h->position) h->position += skip_bytes(in, h->bitmapoffset - h->position);
   if (h->height == INT32_MIN) {
     report(fatal) << "  Unsupported value of HEIGHT = " << h->height << "\n";
-    return true;
+    return false;
   }
   const std::uint32_t rows = row_count(h->height);
   *plane_bytes = std::uint64_t{h->width} * rows;  // both below 2^32: no wrap
-  if (*plane_bytes <= kTrustedBytesPerPlane) return false;
-  if (!known_depth(*h)) return report_depth(fatal, *h);
+  if (*plane_bytes <= kTrustedBytesPerPlane) return true;
+  if (!known_depth(fatal, *h)) return false;
   const std::uint64_t row = row_bytes(h->width, h->bitsperpixel / 8u);
   const std::uint64_t last_padding = bmp_detail::padding(h->width, h->bitsperpixel / 8u);
   // The rows but the last one's padding, which may be missing, must be in the file.
@@ -224,21 +238,22 @@ bool check_rows(std::istream& in, const char* fatal, Layout* h, std::uint64_t* p
       !product_within(row, rows, std::uint64_t(h->bytes_left()) + last_padding, &needed)) {
     report(fatal) << "  The image of WIDTH = " << h->width << " and HEIGHT = " << h->height
                   << " is larger than the file.\n";
-    return true;
+    return false;
   }
-  return false;
+  return true;
 }
 
-// Reads the rows into the planes (one plane at 8 bits). True on failure.
+// Reads the rows into the planes (one plane at 8 bits). False on failure,
+// after the report.
 bool read_rows(std::istream& in, const char* fatal, const Layout& h, unsigned char* r,
                unsigned char* g, unsigned char* b) {
   if (h.bitsperpixel == 8 ? bmp_08_data_read(in, h.width, h.height, r)
                           : bmp_24_data_read(in, h.width, h.height, r, g, b)) {
     report(fatal) << (h.bitsperpixel == 8 ? "  BMP_08_DATA_READ failed.\n"
                                           : "  BMP_24_DATA_READ failed.\n");
-    return true;
+    return false;
   }
-  return false;
+  return true;
 }
 
 // `count` planes of `bytes` bytes each. False, after the report, when the
@@ -257,22 +272,15 @@ bool make_planes(const char* fatal, int count, std::uint64_t bytes,
 
 }  // namespace
 
-bool bmp_detail::write_24(const char* file_name, std::uint32_t xsize, std::int32_t ysize,
-                          const unsigned char* r, const unsigned char* g, const unsigned char* b,
-                          bool bottom_up) {
+bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize, const unsigned char* r,
+                  const unsigned char* g, const unsigned char* b) {
   const char* const fatal = "BMP_24_WRITE - Fatal error!\n";
   if (refuse_null(fatal, {{file_name, "the file name"}}) ||
       (has_pixels(xsize, ysize) && refuse_null(fatal, {{r, "R"}, {g, "G"}, {b, "B"}}))) {
     return true;
   }
-  return write_file(
-      file_name, fatal, 24, xsize, ysize, row_bytes(xsize, 3), 0,
-      [&](std::ostream& out) { bmp_detail::write_24_rows(out, xsize, ysize, r, g, b, bottom_up); });
-}
-
-bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize, const unsigned char* r,
-                  const unsigned char* g, const unsigned char* b) {
-  return bmp_detail::write_24(file_name, xsize, ysize, r, g, b, false);
+  return !write_file(file_name, fatal, 24, xsize, ysize, row_bytes(xsize, 3), 0,
+                     [&](std::ostream& out) { bmp_24_data_write(out, xsize, ysize, r, g, b); });
 }
 
 bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
@@ -282,16 +290,16 @@ bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
       (has_pixels(xsize, ysize) && refuse_null(fatal, {{plane, "the plane"}}))) {
     return true;
   }
-  return write_file(file_name, fatal, 8, xsize, ysize, row_bytes(xsize, 1), kGreyEntries,
-                    [&](std::ostream& out) {
-                      unsigned char grey[kGreyEntries];
-                      unsigned char alpha[kGreyEntries] = {};
-                      for (std::uint32_t i = 0; i < kGreyEntries; ++i) {
-                        grey[i] = static_cast<unsigned char>(i);
-                      }
-                      bmp_palette_write(out, kGreyEntries, grey, grey, grey, alpha);
-                      bmp_08_data_write(out, xsize, ysize, plane);
-                    });
+  return !write_file(file_name, fatal, 8, xsize, ysize, row_bytes(xsize, 1), kGreyEntries,
+                     [&](std::ostream& out) {
+                       unsigned char grey[kGreyEntries];
+                       unsigned char alpha[kGreyEntries] = {};
+                       for (std::uint32_t i = 0; i < kGreyEntries; ++i) {
+                         grey[i] = static_cast<unsigned char>(i);
+                       }
+                       bmp_palette_write(out, kGreyEntries, grey, grey, grey, alpha);
+                       bmp_08_data_write(out, xsize, ysize, plane);
+                     });
 }
 
 bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned char** r,
@@ -308,13 +316,13 @@ bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned c
   std::ifstream in;
   Layout h;
   if (!open_input(file_name, "BMP_READ - Fatal error!\n", &in, &h)) return true;
-  const bool headers_failed = read_headers(in, fatal, false, &h);
+  const bool headers_read = read_headers(in, fatal, false, &h);
   if (h.sized) {
     *xsize = h.width;
     *ysize = h.height;
   }
   std::uint64_t bytes = 0;
-  if (headers_failed || skip_palette(in, fatal, &h) || check_rows(in, fatal, &h, &bytes)) {
+  if (!headers_read || !skip_palette(in, fatal, &h) || !check_rows(in, fatal, &h, &bytes)) {
     return true;
   }
   // One plane at 8 bits; the caller owns the planes from here on, on every path.
@@ -323,8 +331,8 @@ bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned c
   *r = plane[0].release();
   *g = h.bitsperpixel == 8 ? *r : plane[1].release();
   *b = h.bitsperpixel == 8 ? *r : plane[2].release();
-  if (!known_depth(h)) return report_depth(fatal, h);
-  if (read_rows(in, fatal, h, *r, *g, *b)) {
+  if (!known_depth(fatal, h)) return true;
+  if (!read_rows(in, fatal, h, *r, *g, *b)) {
     if (h.bitsperpixel == 8) {  // a failed 8-bit read leaves the caller three planes
       *g = travorn_detail::new_plane<unsigned char>(bytes);
       *b = travorn_detail::new_plane<unsigned char>(bytes);
@@ -343,11 +351,8 @@ bool bmp_print_test(const char* file_name) {
   report("BMP_PRINT_TEST:\n") << "  Contents of BMP file \"" << file_name << "\"\n";
   std::uint64_t bytes = 0;
   std::unique_ptr<unsigned char[]> plane[3];
-  if (read_headers(in, fatal, true, &h) || print_palette(in, fatal, &h) ||
-      check_rows(in, fatal, &h, &bytes)) {
-    return true;
-  }
-  if (!known_depth(h)) return report_depth(fatal, h);
-  return !make_planes(fatal, h.bitsperpixel == 8 ? 1 : 3, bytes, plane) ||
-         read_rows(in, fatal, h, plane[0].get(), plane[1].get(), plane[2].get());
+  return !(read_headers(in, fatal, true, &h) && print_palette(in, fatal, &h) &&
+           check_rows(in, fatal, &h, &bytes) && known_depth(fatal, h) &&
+           make_planes(fatal, h.bitsperpixel == 8 ? 1 : 3, bytes, plane) &&
+           read_rows(in, fatal, h, plane[0].get(), plane[1].get(), plane[2].get()));
 }

@@ -3,9 +3,13 @@
 #ifndef TRAVORN_BMP_BMP_INTERNAL_HPP
 #define TRAVORN_BMP_BMP_INTERNAL_HPP
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
+#include <vector>
 
+#include "common/files.hpp"
 #include "common/report.hpp"
 
 namespace bmp_detail {
@@ -36,22 +40,69 @@ static_assert(row_count(-3) == 3 && row_count(INT32_MIN) == 2147483648u);
 
 using travorn_detail::report;
 
-// Writes 24-bit rows as bmp_24_data_write does, or with `bottom_up` the
-// planes' rows from the last to the first, so that planes whose row 0 is a
-// picture's top row make a file with a positive HEIGHT, bottom row first.
-void write_24_rows(std::ostream& file_out, std::uint32_t xsize, std::int32_t ysize,
-                   const unsigned char* r, const unsigned char* g, const unsigned char* b,
-                   bool bottom_up);
+// Stores `n` pixels of three byte rows as the file's bytes B, G, R, with
+// the instruction set of the one decision.
+void join_24(const unsigned char* r, const unsigned char* g, const unsigned char* b, std::size_t n,
+             char* to);
 
-// Writes a 24-bit file as bmp_24_write does, its rows by write_24_rows.
-bool write_24(const char* file_name, std::uint32_t xsize, std::int32_t ysize,
-              const unsigned char* r, const unsigned char* g, const unsigned char* b,
-              bool bottom_up);
+// The two headers of a file of `bitsperpixel` bits a pixel, with
+// `colorsused` palette entries after them: FILESIZE and BITMAPOFFSET follow
+// from the sizes, which the caller has checked.
+void write_headers(std::ostream& out, std::uint16_t bitsperpixel, std::uint32_t xsize,
+                   std::int32_t ysize, std::uint32_t colorsused);
 
 // Palette rows with their entry numbers counted from `first`, so that a
 // palette read in pieces reports the entry's place in the whole table.
 bool palette_read_from(std::istream& in, std::uint32_t first, std::uint32_t count, unsigned char* r,
                        unsigned char* g, unsigned char* b, unsigned char* a);
+
+// A 24-bit file with a positive HEIGHT (the picture's bottom row stored
+// first) written as its pixels arrive, the top row first. Each block of
+// rows goes straight to its place in a new file beside the output; where
+// the output is written in place (a pipe, a device, a folder where no new
+// file may be made), the blocks gather in memory and go out in order at the
+// end. Memory in use: one block (256 KiB at most) whatever the picture's
+// size, or, written in place, the file's bytes as they arrive. A failure
+// (too large, not opened, a write) stops the writing and is reported by
+// finish(); a file not finished is removed, and an old one stays whole.
+class StreamedFile {
+ public:
+  StreamedFile(const char* file_name, std::uint32_t width, std::uint32_t height);
+
+  // Pixels `first` on (counted across the rows from the top row's first),
+  // `n` of them, from three rows of bytes.
+  void put(std::uint64_t first, const unsigned char* r, const unsigned char* g,
+           const unsigned char* b, std::size_t n);
+
+  // Writes the headers and what is left, and puts the file in place. False
+  // on failure, after bmp_24_write's report.
+  bool finish();
+
+ private:
+  enum class Failure { kNone, kTooLarge, kOpen, kWrite };
+  struct Block {  // bytes of the file from `offset` on
+    std::uint64_t offset;
+    std::size_t size;
+    std::unique_ptr<char[]> bytes;
+  };
+
+  bool start_block(std::uint64_t first);
+  void flush();
+  std::uint64_t place(std::uint64_t row, std::uint64_t column) const;
+
+  const char* name_;
+  std::uint32_t width_, height_;
+  std::uint64_t row_bytes_;
+  std::size_t rows_per_block_ = 0;  // 0: a row is wider than a block, written in pieces
+  Failure failure_ = Failure::kNone;
+  bool opened_ = false;     // the file is open
+  bool in_memory_ = false;  // it is to be written in place: the blocks wait in memory
+  travorn_detail::OutputFile file_;
+  Block block_{0, 0, nullptr};
+  std::size_t block_room_ = 0;
+  std::uint64_t block_first_ = 0, block_end_ = 0;  // the pixels it holds
+  std::vector<Block> kept_;                        // written in place: every block, in memory
+};
 
 }  // namespace bmp_detail
 

@@ -9,7 +9,7 @@
 
 #include "bmp/bmp.hpp"
 #include "bmp/bmp_internal.hpp"
-#include "common/platform.hpp"
+#include "common/instruction_set.hpp"
 #include "common/sizes.hpp"
 
 using bmp_detail::padding;
@@ -80,6 +80,7 @@ void split(const char* from, std::size_t n, unsigned char* const plane[3], std::
   }
 }
 
+#if TRAVORN_HAS_AVX2
 // The same for 24-bit rows, compiled for AVX2: the compiler turns the loops
 // into byte shuffles that SSE2 lacks.
 TRAVORN_AVX2 void join_avx2(const unsigned char* const plane[3], std::uint64_t k, std::size_t n,
@@ -90,20 +91,50 @@ TRAVORN_AVX2 void split_avx2(const char* from, std::size_t n, unsigned char* con
                              std::uint64_t k) {
   split<3>(from, n, plane, k);
 }
+#endif
 
-// Writes `rows` rows of `width` pixels from the planes: plane row 0 first,
-// or with `bottom_up` the last plane row first.
+// The join and split of pixels of kDepth bytes for the instruction set of
+// the one decision.
+template <int kDepth>
+auto chosen_join() {
+#if TRAVORN_HAS_AVX2
+  if (kDepth == 3 && travorn_detail::instruction_set() == travorn_detail::InstructionSet::kAvx2) {
+    return join_avx2;
+  }
+#endif
+  return join<kDepth>;
+}
+template <int kDepth>
+auto chosen_split() {
+#if TRAVORN_HAS_AVX2
+  if (kDepth == 3 && travorn_detail::instruction_set() == travorn_detail::InstructionSet::kAvx2) {
+    return split_avx2;
+  }
+#endif
+  return split<kDepth>;
+}
+
+}  // namespace
+
+void bmp_detail::join_24(const unsigned char* r, const unsigned char* g, const unsigned char* b,
+                         std::size_t n, char* to) {
+  const unsigned char* const plane[3] = {r, g, b};
+  chosen_join<3>()(plane, 0, n, to);
+}
+
+namespace {
+
+// Writes `rows` rows of `width` pixels from the planes, plane row 0 first.
 template <int kDepth>
 void write_rows(std::ostream& out, std::uint32_t width, std::uint32_t rows,
-                const unsigned char* const plane[3], bool bottom_up) {
+                const unsigned char* const plane[3]) {
   if (width == 0) return;  // rows of no bytes at all
   const std::uint32_t pad = padding(width, kDepth);
   RowBlock block(std::uint64_t{kDepth} * width + pad, rows);
-  const auto join_n =
-      kDepth == 3 && travorn_detail::processor_has_avx2() ? join_avx2 : join<kDepth>;
+  const auto join_n = chosen_join<kDepth>();
   std::size_t used = 0;
   for (std::uint32_t i = 0; i < rows; ++i) {
-    const std::uint64_t first = std::uint64_t{bottom_up ? rows - 1 - i : i} * width;
+    const std::uint64_t first = std::uint64_t{i} * width;
     for (std::uint32_t j = 0; j < width;) {
       if (used + kDepth + pad > block.size()) {
         out.write(block.data(), std::streamsize(used));
@@ -138,17 +169,16 @@ bool read_padding(std::istream& in, std::uint32_t count, const char* warning_hea
 }
 
 // Reads `rows` rows of `width` pixels into the planes, a piece of a row at
-// a time. True, after the report, when the input ends before a pixel's last
+// a time. False, after the report, when the input ends before a pixel's last
 // byte: the components of that pixel read so far stay stored.
 template <int kDepth>
 bool read_rows(std::istream& in, std::uint32_t width, std::uint32_t rows,
                unsigned char* const plane[3], const char* fatal, const char* warning) {
-  if (width == 0) return false;
+  if (width == 0) return true;
   const std::uint32_t pad = padding(width, kDepth);
   RowBlock block(std::uint64_t{kDepth} * width, rows);
   const std::size_t most = block.size() / kDepth;
-  const auto split_n =
-      kDepth == 3 && travorn_detail::processor_has_avx2() ? split_avx2 : split<kDepth>;
+  const auto split_n = chosen_split<kDepth>();
   std::uint64_t k = 0;  // plane element of the next pixel
   for (std::uint32_t i = 0; i < rows; ++i) {
     for (std::uint32_t j = 0; j < width;) {
@@ -163,45 +193,39 @@ bool read_rows(std::istream& in, std::uint32_t width, std::uint32_t rows,
         }
         report(fatal) << "  Failed reading " << (kDepth == 3 ? "BGR"[got % 3] : 'R')
                       << " for pixel (" << j + got / kDepth << "," << i << ").\n";
-        return true;
+        return false;
       }
       j += n;
     }
-    if (!read_padding(in, pad, warning, i)) return false;
+    if (!read_padding(in, pad, warning, i)) return true;  // a minor error: the pixels are read
   }
-  return false;
+  return true;
 }
 }  // namespace
 
-void bmp_detail::write_24_rows(std::ostream& file_out, std::uint32_t xsize, std::int32_t ysize,
-                               const unsigned char* r, const unsigned char* g,
-                               const unsigned char* b, bool bottom_up) {
-  const unsigned char* const planes[3] = {r, g, b};
-  write_rows<3>(file_out, xsize, row_count(ysize), planes, bottom_up);
-}
-
 void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
                        const unsigned char* r, const unsigned char* g, const unsigned char* b) {
-  bmp_detail::write_24_rows(file_out, xsize, ysize, r, g, b, false);
+  const unsigned char* const planes[3] = {r, g, b};
+  write_rows<3>(file_out, xsize, row_count(ysize), planes);
 }
 
 bool bmp_24_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize, unsigned char* r,
                       unsigned char* g, unsigned char* b) {
   unsigned char* const planes[3] = {r, g, b};
-  return read_rows<3>(file_in, xsize, row_count(ysize), planes, "BMP_24_DATA_READ: Fatal error!\n",
-                      "BMP_24_DATA_READ - Warning!\n");
+  return !read_rows<3>(file_in, xsize, row_count(ysize), planes, "BMP_24_DATA_READ: Fatal error!\n",
+                       "BMP_24_DATA_READ - Warning!\n");
 }
 
 void bmp_08_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
                        const unsigned char* plane) {
   const unsigned char* const planes[3] = {plane, nullptr, nullptr};
-  write_rows<1>(file_out, xsize, row_count(ysize), planes, false);
+  write_rows<1>(file_out, xsize, row_count(ysize), planes);
 }
 
 bool bmp_08_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize, unsigned char* plane) {
   unsigned char* const planes[3] = {plane, nullptr, nullptr};
-  return read_rows<1>(file_in, xsize, row_count(ysize), planes, "BMP_08_DATA_READ: Fatal error!\n",
-                      "BMP_08_DATA_READ - Warning!\n");
+  return !read_rows<1>(file_in, xsize, row_count(ysize), planes, "BMP_08_DATA_READ: Fatal error!\n",
+                       "BMP_08_DATA_READ - Warning!\n");
 }
 
 void bmp_palette_write(std::ostream& file_out, uint32_t colorsused, const unsigned char* r,

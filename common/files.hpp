@@ -6,11 +6,14 @@
 #ifndef TRAVORN_COMMON_FILES_HPP
 #define TRAVORN_COMMON_FILES_HPP
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
+#include <ostream>
+#include <streambuf>
 #include <string>
 #include <system_error>
 
@@ -41,6 +44,45 @@ inline std::int64_t bytes_after(std::int64_t file_size, std::int64_t position) {
 // only the application installs a handler.
 inline std::atomic<const char*> unfinished_output{nullptr};
 
+// The buffer of a stream that writes to a file descriptor. A failed write
+// fails the stream (badbit); large writes go straight to the file.
+class DescriptorBuffer final : public std::streambuf {
+ public:
+  void attach(int fd) {
+    fd_ = fd;
+    setp(buffer_, buffer_ + sizeof buffer_);
+  }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (!drain()) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    if (n < epptr() - pptr()) {
+      std::copy_n(s, n, pptr());
+      pbump(static_cast<int>(n));
+      return n;
+    }
+    return drain() && write_all(fd_, s, static_cast<std::size_t>(n)) ? n : 0;
+  }
+  int sync() override { return drain() ? 0 : -1; }
+
+ private:
+  bool drain() {
+    const bool written = write_all(fd_, pbase(), static_cast<std::size_t>(pptr() - pbase()));
+    setp(buffer_, buffer_ + sizeof buffer_);
+    return written;
+  }
+
+  int fd_ = -1;
+  char buffer_[std::size_t{64} * 1024];
+};
+
 // An output file that replaces the file of its name only once it is whole.
 // A regular file, existing or new, is written as a new file beside it, in
 // the same folder under a hidden name of its own, and moved over the final
@@ -49,19 +91,29 @@ inline std::atomic<const char*> unfinished_output{nullptr};
 // permission bits (and owner and group, where the process may set them)
 // carry over. Devices, pipes and other files that are not regular, and a
 // file in a folder where no new file may be made, are written in place.
+// The file is written through stream() in order, or, where it is a new file
+// beside the final one, at any place with write_at().
 class OutputFile {
  public:
   OutputFile() = default;
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
   ~OutputFile() {
-    if (out_.is_open()) abandon();
+    if (fd_ >= 0) abandon();
   }
 
-  // Opens `file_name` for writing, in binary mode; false when it cannot be
-  // written (an existing file whose permissions refuse it, a folder, a
-  // name in a missing folder), with nothing written or created.
-  bool open(const char* file_name) {
+  // Where a file would go. kBeside: a new file renamed over the final one;
+  // kInPlace: the named file itself; kRefused: nowhere, since the name
+  // cannot be written (an existing file whose permissions refuse it, a
+  // folder, a name in a missing folder).
+  enum class Route { kBeside, kInPlace, kRefused };
+
+  // Opens `file_name` for writing, beside it where it can; false, with
+  // nothing written or created, when it cannot be written. With
+  // `only_beside`, a file that would be written in place is not opened
+  // (*route says so): nothing is lost that way, should the caller not
+  // finish it.
+  bool open(const char* file_name, bool only_beside = false, Route* route = nullptr) {
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::path target(file_name);
@@ -71,18 +123,38 @@ class OutputFile {
     }
     const fs::file_status status = fs::status(target, ec);
     const bool exists = fs::exists(status);
-    if (target.filename().empty() || (exists && !fs::is_regular_file(status))) {
-      return open_in_place(file_name);
+    Route went = Route::kInPlace;
+    if (!target.filename().empty() && (!exists || fs::is_regular_file(status))) {
+      const int probe = exists ? open_for_writing(target.string().c_str(), Opening::kExisting) : -2;
+      if (probe == -1) {
+        went = Route::kRefused;  // its permissions refuse it: the new file must not sidestep them
+      } else {
+        if (probe >= 0) close_file(probe);
+        if (exists) owner_ = owner_of(target.string().c_str());
+        if (open_beside(target)) went = Route::kBeside;
+      }
     }
-    if (exists && !std::ofstream(target, std::ios::out | std::ios::app | std::ios::binary)) {
-      return false;  // its permissions refuse it: the new file must not sidestep them
-    }
-    final_ = target.string();
-    if (exists) owner_ = owner_of(final_.c_str());
-    return open_beside(target) || open_in_place(file_name);
+    if (went == Route::kInPlace && !only_beside && !open_in_place(file_name))
+      went = Route::kRefused;
+    if (route != nullptr) *route = went;
+    return went != Route::kRefused;
   }
 
-  std::ofstream& stream() { return out_; }
+  std::ostream& stream() { return out_; }
+
+  // Leaves the file unfinished, as if a write had failed.
+  void abandon() {
+    out_.setstate(std::ios::badbit);
+    close();
+  }
+
+  // Writes `count` bytes at byte `offset` of a file opened beside the final
+  // one; false, remembered, on failure.
+  bool write_at(std::uint64_t offset, const char* bytes, std::size_t count) {
+    out_.flush();
+    if (!travorn_detail::write_at(fd_, offset, bytes, count)) out_.setstate(std::ios::badbit);
+    return static_cast<bool>(out_);
+  }
 
   // Closes the file and, when every byte was written, puts it in place.
   // False when a write, the close or the rename failed: the new file is then
@@ -90,9 +162,9 @@ class OutputFile {
   // must not look like a picture); a replaced file stays as it was.
   bool close() {
     out_.flush();
-    const bool written = static_cast<bool>(out_);
-    out_.close();
-    bool finished = written && !out_.fail();
+    bool finished = static_cast<bool>(out_);
+    finished = close_file(fd_) && finished;
+    fd_ = -1;
     [[maybe_unused]] const InterruptionsHeld held;
     if (finished && !final_.empty()) {
       give_owner(written_.c_str(), owner_);
@@ -117,18 +189,13 @@ class OutputFile {
       hidden += "." + unique_suffix(attempt);
       written_ = hidden.string();
       [[maybe_unused]] const InterruptionsHeld held;  // recorded from the moment it exists
-      const NewFile made = create_new_file(written_.c_str());
-      if (made == NewFile::kExists) continue;
-      if (made == NewFile::kRefused) break;
-      unfinished_output.store(written_.c_str());
-      removable_ = true;
-      out_.open(written_, std::ios::out | std::ios::binary | std::ios::trunc);
-      if (out_) return true;
-      remove_file();
-      unfinished_output.store(nullptr);
-      break;
+      const int fd = open_for_writing(written_.c_str(), Opening::kNew);
+      if (fd < 0 && errno == EEXIST) continue;
+      if (fd < 0) break;
+      attach(fd, true);
+      final_ = target.string();
+      return true;
     }
-    final_.clear();
     written_.clear();
     return false;
   }
@@ -136,21 +203,22 @@ class OutputFile {
   // Opens `file_name` itself, as a device or pipe is written. A regular
   // file counts as unfinished from the moment it is opened.
   bool open_in_place(const char* file_name) {
-    final_.clear();
     written_ = file_name;
     [[maybe_unused]] const InterruptionsHeld held;
-    out_.open(written_, std::ios::out | std::ios::binary | std::ios::trunc);
+    const int fd = open_for_writing(file_name, Opening::kReplace);
+    if (fd < 0) return false;
     std::error_code ec;
-    removable_ = out_ && std::filesystem::symlink_status(written_, ec).type() ==
-                             std::filesystem::file_type::regular;
-    if (removable_) unfinished_output.store(written_.c_str());
-    return static_cast<bool>(out_);
+    attach(fd, std::filesystem::symlink_status(written_, ec).type() ==
+                   std::filesystem::file_type::regular);
+    return true;
   }
 
-  // Leaves a file that was never closed as if it had failed.
-  void abandon() {
-    out_.setstate(std::ios::badbit);
-    close();
+  void attach(int fd, bool removable) {
+    fd_ = fd;
+    buffer_.attach(fd);
+    out_.clear();
+    removable_ = removable;
+    if (removable_) unfinished_output.store(written_.c_str());
   }
 
   void remove_file() {
@@ -169,7 +237,9 @@ class OutputFile {
     return suffix;
   }
 
-  std::ofstream out_;
+  DescriptorBuffer buffer_;
+  std::ostream out_{&buffer_};
+  int fd_ = -1;
   std::string final_;    // the file the picture goes to, links followed; empty when in place
   std::string written_;  // the file being written
   FileOwner owner_{};    // the replaced file's permissions and owner

@@ -25,30 +25,7 @@
 #include <sys/mman.h>
 #endif
 
-// A function compiled for AVX2 whatever the build targets: call it only
-// where processor_has_avx2() says so. Elsewhere than GCC and Clang on
-// x86-64 it is an ordinary function, never called. TRAVORN_INLINED makes a
-// function part of each function that calls it, so that it is compiled for
-// AVX2 within such a function and for the build's target elsewhere.
-#if defined(__GNUC__) && defined(__x86_64__)
-#define TRAVORN_AVX2 __attribute__((target("avx2")))
-#define TRAVORN_INLINED __attribute__((always_inline))
-#else
-#define TRAVORN_AVX2
-#define TRAVORN_INLINED
-#endif
-
 namespace travorn_detail {
-
-// Whether the processor (and the system, which must save its registers)
-// offers AVX2. Asked once, by the C runtime, as the program starts.
-inline bool processor_has_avx2() {
-#if defined(__GNUC__) && defined(__x86_64__)
-  return __builtin_cpu_supports("avx2") != 0;
-#else
-  return false;
-#endif
-}
 
 // Large planes are fresh memory that the parse or the row reader then
 // touches page by page. Backing such a block with huge pages (where the
@@ -83,26 +60,92 @@ inline bool is_standard_output(const char* file_name) {
 #endif
 }
 
-// Whether a new file could be made: made, a file of that name exists
-// already, or the folder refuses it (missing, not writable, full).
-enum class NewFile { kMade, kExists, kRefused };
+// Files written by descriptor, in binary mode: the one way the writers
+// reach a file, sequentially or at a position. Elsewhere than POSIX and
+// Windows no file opens.
+enum class Opening {
+  kNew,       // a new file, only if no file of that name exists
+  kReplace,   // the file cut to length 0, or made
+  kExisting,  // an existing file, left as it is
+};
 
-// Makes the new, empty file `file_name`, and only if no file of that name
-// exists; its permissions are the usual ones for a new file (0666 less the
-// umask on POSIX).
-inline NewFile create_new_file(const char* file_name) {
+// A descriptor open for writing, or -1 (errno says why: EEXIST for a kNew
+// file that exists). A file made gets the usual permissions: 0666 less the
+// umask on POSIX.
+inline int open_for_writing(const char* file_name, Opening how) {
 #if defined(__unix__) || defined(__APPLE__)
-  const int fd = ::open(file_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd >= 0) ::close(fd);
+  const int flags = how == Opening::kNew       ? O_CREAT | O_EXCL
+                    : how == Opening::kReplace ? O_CREAT | O_TRUNC
+                                               : 0;
+  return ::open(file_name, O_WRONLY | O_CLOEXEC | flags, 0666);
 #elif defined(_WIN32)
-  const int fd =
-      ::_open(file_name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-  if (fd >= 0) ::_close(fd);
+  const int flags = how == Opening::kNew       ? _O_CREAT | _O_EXCL
+                    : how == Opening::kReplace ? _O_CREAT | _O_TRUNC
+                                               : 0;
+  return ::_open(file_name, _O_WRONLY | _O_BINARY | flags, _S_IREAD | _S_IWRITE);
 #else
-  const int fd = -1;  // no exclusive creation: every output is written in place
-  errno = 0;
+  (void)file_name;
+  (void)how;
+  errno = ENOSYS;
+  return -1;
 #endif
-  return fd >= 0 ? NewFile::kMade : errno == EEXIST ? NewFile::kExists : NewFile::kRefused;
+}
+
+// Writes `count` bytes at the file's current place (after a short write,
+// the rest); false on any failure (a full disk, a size limit).
+inline bool write_all(int fd, const char* bytes, std::size_t count) {
+  while (count > 0) {
+    const std::size_t piece = count < (std::size_t{1} << 30) ? count : std::size_t{1} << 30;
+#if defined(__unix__) || defined(__APPLE__)
+    const auto written = ::write(fd, bytes, piece);
+    if (written < 0 && errno == EINTR) continue;
+#elif defined(_WIN32)
+    const auto written = ::_write(fd, bytes, static_cast<unsigned>(piece));
+#else
+    const int written = -1;
+    (void)fd;
+#endif
+    if (written <= 0) return false;
+    bytes += written;
+    count -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+// Writes `count` bytes at byte `offset` of the file (pwrite; the fallback
+// seeks first, which moves the file's current place).
+inline bool write_at(int fd, std::uint64_t offset, const char* bytes, std::size_t count) {
+#if defined(__unix__) || defined(__APPLE__)
+  while (count > 0) {
+    const std::size_t piece = count < (std::size_t{1} << 30) ? count : std::size_t{1} << 30;
+    const auto written = ::pwrite(fd, bytes, piece, static_cast<off_t>(offset));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes += written;
+    count -= static_cast<std::size_t>(written);
+    offset += static_cast<std::uint64_t>(written);
+  }
+  return true;
+#elif defined(_WIN32)
+  return ::_lseeki64(fd, static_cast<long long>(offset), SEEK_SET) >= 0 &&
+         write_all(fd, bytes, count);
+#else
+  (void)offset;
+  return write_all(fd, bytes, count);
+#endif
+}
+
+// Closes a descriptor; false when the close reports a failure (a write
+// that the system had delayed).
+inline bool close_file(int fd) {
+#if defined(__unix__) || defined(__APPLE__)
+  return ::close(fd) == 0;
+#elif defined(_WIN32)
+  return ::_close(fd) == 0;
+#else
+  (void)fd;
+  return false;
+#endif
 }
 
 // The permission bits, owner and group of a file, where the system has them.

@@ -4,9 +4,9 @@
 // the same header values and, after a good read, the same planes.
 #include <vector>
 
+#include "common/instruction_set.hpp"
 #include "fuzz_support.hpp"
 #include "ppma/ppma.hpp"
-#include "ppma/ppma_parser.hpp"
 
 namespace {
 
@@ -43,14 +43,14 @@ Read read(const char* name) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using ppma_detail::InstructionSet;
+  using travorn_detail::InstructionSet;
   static InputFile file;
   const char* name = file.hold(data, size);
   QuietCout quiet;
   std::vector<Read> reads;
   for (const InstructionSet set :
        {InstructionSet::kPortable, InstructionSet::kSse2, InstructionSet::kAvx2}) {
-    if (!ppma_detail::use_kernel(set)) continue;
+    if (!travorn_detail::use_instruction_set(set)) continue;
     reads.push_back(read(name));
     if (reads.back() != reads.front()) std::abort();  // two kernels disagree
   }

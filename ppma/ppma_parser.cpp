@@ -26,18 +26,20 @@
 //     else tests the chunk's end;
 //   - a block starts where a token may start: after white space or a
 //     token's end.
-// The kernels (ppma_kernel_portable.hpp, ppma_kernel_sse2.hpp,
-// ppma_kernel_avx2.hpp) are the only code that depends on the instruction
-// set; one is chosen once, from what the processor offers.
+// The kernels (ppma_kernel.hpp states their contract) are the only code of
+// the parser that depends on the instruction set; parse() takes the one of
+// the set that the one decision gives.
 #include "ppma/ppma_parser.hpp"
 
 #include <algorithm>
 #include <istream>
 #include <new>
-#include <type_traits>
 
+#include "common/instruction_set.hpp"
 #include "ppma/ppma_internal.hpp"
 #include "ppma/ppma_kernel_avx2.hpp"
+#include "ppma/ppma_kernel_portable.hpp"
+#include "ppma/ppma_kernel_sse2.hpp"
 
 namespace ppma_detail {
 namespace {
@@ -158,43 +160,31 @@ TRAVORN_INLINED inline SampleParser::Status SampleParser::parse_with(std::int32_
   return kFull;
 }
 
+#if TRAVORN_HAS_AVX2
 namespace {
-
-// Whether this build and this processor can run the kernel for `set`.
-bool runs(InstructionSet set) {
-  return set == InstructionSet::kPortable ||
-         (set == InstructionSet::kSse2 && !std::is_same_v<Sse2Kernel, PortableKernel>) ||
-         (set == InstructionSet::kAvx2 && travorn_detail::processor_has_avx2());
-}
-
-InstructionSet& chosen_kernel() {
-  static InstructionSet set = kPortableFirst                ? InstructionSet::kPortable
-                              : runs(InstructionSet::kAvx2) ? InstructionSet::kAvx2
-                              : runs(InstructionSet::kSse2) ? InstructionSet::kSse2
-                                                            : InstructionSet::kPortable;
-  return set;
-}
-
 // The parser whole, compiled for AVX2.
 TRAVORN_AVX2 SampleParser::Status parse_avx2(SampleParser& parser, std::int32_t* out,
                                              std::size_t count, std::size_t* parsed) {
   return parser.parse_with<Avx2Kernel>(out, count, parsed);
 }
-
 }  // namespace
-
-bool use_kernel(InstructionSet set) {
-  if (!runs(set)) return false;
-  chosen_kernel() = set;
-  return true;
-}
+#endif
 
 SampleParser::Status SampleParser::parse(std::int32_t* out, std::size_t count,
                                          std::size_t* parsed) {
-  const InstructionSet set = chosen_kernel();
-  return set == InstructionSet::kAvx2   ? parse_avx2(*this, out, count, parsed)
-         : set == InstructionSet::kSse2 ? parse_with<Sse2Kernel>(out, count, parsed)
-                                        : parse_with<PortableKernel>(out, count, parsed);
+  using travorn_detail::InstructionSet;
+  switch (travorn_detail::instruction_set()) {  // a kernel a line
+#if TRAVORN_HAS_AVX2
+    case InstructionSet::kAvx2:
+      return parse_avx2(*this, out, count, parsed);
+#endif
+#if TRAVORN_HAS_SSE2
+    case InstructionSet::kSse2:
+      return parse_with<Sse2Kernel>(out, count, parsed);
+#endif
+    default:
+      return parse_with<PortableKernel>(out, count, parsed);
+  }
 }
 
 SampleParser::Status SampleParser::parse_carefully(std::int32_t* value) {

@@ -10,19 +10,11 @@
 
 namespace ppma_detail {
 
-// The instruction sets the parser has a kernel for.
-enum class InstructionSet { kPortable, kSse2, kAvx2 };
-
-// Makes every parser use the kernel for `set` from now on; false, with the
-// choice unchanged, when this build has no such kernel or this processor
-// cannot run it. Until then the parser uses the fastest kernel the
-// processor runs (the portable one when the build asks for it), chosen at
-// the first parse. For the tests; the tool has no option for it.
-bool use_kernel(InstructionSet set);
-
 // Samples of the data section: decimal signed 32-bit numbers between white
 // space. The parser takes the stream's bytes in large chunks straight from
-// its buffer; the stream itself is only told when its input has ended.
+// its buffer; the stream itself is only told when its input has ended. It
+// uses the kernel of the instruction set that the one decision
+// (common/instruction_set.hpp) gives.
 class SampleParser {
  public:
   enum Status { kFull, kEnd, kBad };

@@ -128,12 +128,12 @@ bool size_accepted(std::int32_t xsize, std::int32_t ysize, std::uint64_t* pixels
   return true;
 }
 
-// Makes room in `sink` and reads the samples of `pixels` pixels into it.
-// Memory follows the input: beyond the trusted size, a regular file must be
-// long enough for the samples, and input of unknown length makes the room
-// grow as the samples arrive.
-int read_planes(std::ifstream& file_in, const char* file_name, std::uint64_t pixels,
-                SampleSink& sink) {
+// Makes room in `sink` and reads the samples of `pixels` pixels into it;
+// false, after the report, on failure. Memory follows the input: beyond the trusted size, a regular
+// file must be long enough for the samples, and input of unknown length makes the room grow as the
+// samples arrive.
+bool read_planes(std::ifstream& file_in, const char* file_name, std::uint64_t pixels,
+                 SampleSink& sink) {
   const std::int64_t left =
       travorn_detail::bytes_after(travorn_detail::regular_file_size(file_name), file_in.tellg());
   std::uint64_t bytes = 0;
@@ -142,17 +142,17 @@ int read_planes(std::ifstream& file_in, const char* file_name, std::uint64_t pix
   if (!trusted && left >= 0 &&
       !product_within(3 * kMinSampleChars, pixels, std::uint64_t(left), &bytes)) {
     report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_DATA failed.\n";
-    return 1;
+    return false;
   }
   if (!growing && !sink.make_room(pixels, 0)) {
     report("PPMA_READ - Fatal error!\n") << "  Not enough memory for the image planes.\n";
-    return 1;
+    return false;
   }
   if (!read_samples(file_in, pixels, sink, growing)) {
     report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_DATA failed.\n";
-    return 1;
+    return false;
   }
-  return 0;
+  return true;
 }
 
 // Whether the rest of a header line, where a number is expected and none
@@ -253,7 +253,7 @@ int ppma_detail::read_image(const char* file_name, std::int32_t* xsize, std::int
   std::uint64_t pixels = 0;
   if (!size_accepted(*xsize, *ysize, &pixels)) return 1;
   sink.begin(*xsize, *ysize, *maxrgb);
-  return read_planes(file_in, file_name, pixels, sink);
+  return read_planes(file_in, file_name, pixels, sink) ? 0 : 1;
 }
 
 int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* maxrgb, int32_t** r,

@@ -44,7 +44,7 @@ int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_
       maxrgb = std::max({maxrgb, r[k], g[k], b[k]});
     }
   }
-  std::ofstream& file_out = file.stream();
+  std::ostream& file_out = file.stream();
   const auto failed = [&](const char* line) {  // the file is abandoned, the old one kept
     file_out.setstate(std::ios::badbit);
     file.close();

@@ -19,11 +19,11 @@
 
 #include "app/travorn.hpp"
 #include "common/files.hpp"
+#include "common/instruction_set.hpp"
 #include "oracle.hpp"
 #include "ppma/ppma.hpp"
-#include "ppma/ppma_parser.hpp"
 
-std::string kernel_name(ppma_detail::InstructionSet set);  // kernels_test.cpp
+std::string kernel_name(travorn_detail::InstructionSet set);  // kernels_test.cpp
 
 namespace {
 
@@ -39,10 +39,11 @@ void write_file(const std::string& name, const std::string& text) {
 
 // Each test once for every parser kernel that this build and this
 // processor can run, the others skipped.
-class FastPaths : public ::testing::TestWithParam<ppma_detail::InstructionSet> {
+class FastPaths : public ::testing::TestWithParam<travorn_detail::InstructionSet> {
  protected:
   void SetUp() override {
-    if (!ppma_detail::use_kernel(GetParam())) GTEST_SKIP() << "not in this build, or not here";
+    if (!travorn_detail::use_instruction_set(GetParam()))
+      GTEST_SKIP() << "not in this build, or not here";
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
@@ -131,6 +132,9 @@ TEST_P(FastPaths, ValidPicturesOfEveryKind) {
       {200, 100, 99999999, false, "eight digits"},
       {200, 100, 999999999, false, "nine digits"},
       {5, 3, 0, true, "maxrgb 0: every byte 0"},
+      // Rows of 270003 bytes: wider than the converter's block of rows, so
+      // written in pieces, the padding with the last.
+      {90001, 3, 255, false, "rows wider than a block"},
   };
   for (const auto& c : cases) expect_same(picture(c.w, c.h, c.maxrgb, 7, c.odd), c.what);
   // Chunks are 256 KiB: a comment of every length from 0 to 11 moves the
@@ -171,7 +175,7 @@ TEST_P(FastPaths, APipeGrowsThePlanesPastTheFirstStep) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernel, FastPaths,
-                         ::testing::Values(ppma_detail::InstructionSet::kPortable,
-                                           ppma_detail::InstructionSet::kSse2,
-                                           ppma_detail::InstructionSet::kAvx2),
+                         ::testing::Values(travorn_detail::InstructionSet::kPortable,
+                                           travorn_detail::InstructionSet::kSse2,
+                                           travorn_detail::InstructionSet::kAvx2),
                          [](const auto& info) { return kernel_name(info.param); });

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "common/instruction_set.hpp"
 #include "ppma/ppma_kernel_avx2.hpp"
-#include "ppma/ppma_parser.hpp"
+#include "ppma/ppma_kernel_portable.hpp"
+#include "ppma/ppma_kernel_sse2.hpp"
 
-using ppma_detail::InstructionSet;
+using travorn_detail::InstructionSet;
 
 // The kernel's name in the tests' names.
 std::string kernel_name(InstructionSet set) {
@@ -22,15 +24,28 @@ namespace {
 
 using ppma_detail::Kinds;
 
+// A kernel that this build lacks stands in as the portable one; its tests
+// are skipped, since the instruction set cannot be chosen.
+#if !TRAVORN_HAS_SSE2
+using Sse2Kernel = ppma_detail::PortableKernel;
+#else
+using ppma_detail::Sse2Kernel;
+#endif
+#if !TRAVORN_HAS_AVX2
+using Avx2Kernel = ppma_detail::PortableKernel;
+#else
+using ppma_detail::Avx2Kernel;
+#endif
+
 // Every kernel, each skipped where this build or this processor cannot run it.
 template <typename K, InstructionSet kSet>
 struct On {
   using Kernel = K;
   static constexpr InstructionSet set = kSet;
 };
-using KernelTypes = ::testing::Types<On<ppma_detail::PortableKernel, InstructionSet::kPortable>,
-                                     On<ppma_detail::Sse2Kernel, InstructionSet::kSse2>,
-                                     On<ppma_detail::Avx2Kernel, InstructionSet::kAvx2>>;
+using KernelTypes =
+    ::testing::Types<On<ppma_detail::PortableKernel, InstructionSet::kPortable>,
+                     On<Sse2Kernel, InstructionSet::kSse2>, On<Avx2Kernel, InstructionSet::kAvx2>>;
 struct KernelName {
   template <typename T>
   static std::string GetName(int) {
@@ -41,7 +56,7 @@ template <typename T>
 class Kernels : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!ppma_detail::use_kernel(T::set))
+    if (!travorn_detail::use_instruction_set(T::set))
       GTEST_SKIP() << "not in this build, or not on this processor";
   }
 };

@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: MIT
+// A 24-bit file written as its pixels arrive, each block of rows at its
+// place: the converter's output.
+#include <algorithm>
+#include <new>
+#include <sstream>
+
+#include "bmp/bmp.hpp"
+#include "bmp/bmp_internal.hpp"
+#include "common/sizes.hpp"
+
+namespace {
+// Rows are gathered in blocks of at most this many bytes; a row wider than
+// that goes out in pieces.
+constexpr std::uint64_t kBlockBytes = std::uint64_t{256} * 1024;
+}  // namespace
+
+namespace bmp_detail {
+
+StreamedFile::StreamedFile(const char* file_name, std::uint32_t width, std::uint32_t height)
+    : name_(file_name), width_(width), height_(height), row_bytes_(row_bytes(width, 3)) {
+  std::uint64_t pixel_bytes = 0;
+  if (!travorn_detail::product_within(row_bytes_, height, UINT32_MAX - kPixelDataOffset,
+                                      &pixel_bytes)) {
+    failure_ = Failure::kTooLarge;
+  }
+  if (row_bytes_ > 0 && row_bytes_ <= kBlockBytes) {
+    rows_per_block_ =
+        static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes / row_bytes_, height));
+  }
+  // As large as the rows need, up to a block.
+  block_room_ = static_cast<std::size_t>(std::min(kBlockBytes, pixel_bytes));
+}
+
+// Where the file holds the pixel in `row` (the top row 0) and `column`.
+std::uint64_t StreamedFile::place(std::uint64_t row, std::uint64_t column) const {
+  return kPixelDataOffset + (height_ - 1 - row) * row_bytes_ + 3 * column;
+}
+
+// Makes the block that holds pixel `first` on: whole rows from `first`'s,
+// or a piece of its row, with the row's padding when the piece ends it.
+// False when its memory cannot be had.
+bool StreamedFile::start_block(std::uint64_t first) {
+  if (!block_.bytes) block_.bytes.reset(new (std::nothrow) char[block_room_]());  // zero padding
+  if (!block_.bytes) return false;
+  const std::uint64_t row = first / width_;
+  const std::uint64_t column = first % width_;
+  block_first_ = first;
+  if (rows_per_block_ > 0) {  // `first` begins a row
+    const std::uint64_t rows = std::min<std::uint64_t>(rows_per_block_, height_ - row);
+    block_end_ = first + rows * width_;
+    block_.offset = place(row + rows - 1, 0);
+    block_.size = static_cast<std::size_t>(rows * row_bytes_);
+  } else {
+    // Room for the row's padding after the piece's pixels.
+    const std::uint64_t end = std::min<std::uint64_t>(width_, column + (kBlockBytes - 3) / 3);
+    const auto pixel_bytes = static_cast<std::size_t>(3 * (end - column));
+    block_end_ = first + (end - column);
+    block_.offset = place(row, column);
+    block_.size = pixel_bytes + (end == width_ ? padding(width_, 3) : 0);
+    std::fill_n(block_.bytes.get() + pixel_bytes, block_.size - pixel_bytes, '\0');
+  }
+  return true;
+}
+
+void StreamedFile::put(std::uint64_t first, const unsigned char* r, const unsigned char* g,
+                       const unsigned char* b, std::size_t n) {
+  while (n > 0 && failure_ == Failure::kNone) {
+    if ((first >= block_end_ || !block_.bytes) && !start_block(first)) {
+      failure_ = Failure::kWrite;  // no memory for the rows: the file cannot be written
+      return;
+    }
+    const std::uint64_t row = first / width_;
+    const std::uint64_t column = first % width_;
+    const auto take =
+        static_cast<std::size_t>(std::min<std::uint64_t>({n, width_ - column, block_end_ - first}));
+    // Rows in a block stand in the file's order: the last row of the block first.
+    const std::uint64_t at = rows_per_block_ > 0
+                                 ? (block_end_ / width_ - 1 - row) * row_bytes_ + 3 * column
+                                 : 3 * (first - block_first_);
+    join_24(r, g, b, take, block_.bytes.get() + at);
+    first += take;
+    r += take;
+    g += take;
+    b += take;
+    n -= take;
+    if (first == block_end_) flush();
+  }
+}
+
+// Sends the block to its place, or keeps it when the file is written in
+// place. The file is opened with the first block: beside the output where
+// it can be, else not before finish(), so that nothing is lost should the
+// picture not be finished.
+void StreamedFile::flush() {
+  using Route = travorn_detail::OutputFile::Route;
+  if (failure_ != Failure::kNone) return;
+  if (!opened_ && !in_memory_) {
+    Route route = Route::kRefused;
+    if (!file_.open(name_, /*only_beside=*/true, &route)) {
+      failure_ = Failure::kOpen;
+      return;
+    }
+    in_memory_ = route == Route::kInPlace;
+    opened_ = !in_memory_;
+  }
+  if (in_memory_) {
+    kept_.push_back(std::move(block_));
+    block_ = Block{0, 0, nullptr};
+  } else if (!file_.write_at(block_.offset, block_.bytes.get(), block_.size)) {
+    failure_ = Failure::kWrite;
+  }
+}
+
+bool StreamedFile::finish() {
+  std::ostringstream headers;
+  write_headers(headers, 24, width_, static_cast<std::int32_t>(height_), 0);
+  const std::string& bytes = headers.str();
+  if (failure_ == Failure::kNone && opened_) {
+    if (!file_.write_at(0, bytes.data(), bytes.size())) failure_ = Failure::kWrite;
+  } else if (failure_ == Failure::kNone) {  // opened now, and written in order
+    if (!file_.open(name_)) {
+      failure_ = Failure::kOpen;
+    } else {
+      opened_ = true;
+      std::sort(kept_.begin(), kept_.end(),
+                [](const Block& x, const Block& y) { return x.offset < y.offset; });
+      file_.stream().write(bytes.data(), std::streamsize(bytes.size()));
+      for (const Block& block : kept_) {
+        file_.stream().write(block.bytes.get(), std::streamsize(block.size));
+      }
+    }
+  }
+  if (opened_ && failure_ != Failure::kNone) file_.abandon();
+  if (opened_ && failure_ == Failure::kNone && !file_.close()) failure_ = Failure::kWrite;
+  const char* const fatal = "BMP_24_WRITE - Fatal error!\n";
+  switch (failure_) {
+    case Failure::kNone:
+      return true;
+    case Failure::kTooLarge:
+      report(fatal) << "  The image is too large for a BMP file.\n";
+      break;
+    case Failure::kOpen:
+      report(fatal) << "  Could not open the output file.\n";
+      break;
+    case Failure::kWrite:
+      report(fatal) << "  Error while writing the output file.\n";
+      break;
+  }
+  return false;
+}
+
+}  // namespace bmp_detail

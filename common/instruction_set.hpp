@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: MIT
+// The one decision of which instruction set the vector code of the
+// libraries and the converter uses: the parser's kernels, the clamp of
+// samples, and the interleave of BMP rows all ask instruction_set(). It is
+// made once, at the first question, from what the build holds and what the
+// processor runs; the tests set it with use_instruction_set(). Header-only
+// and private to the project.
+#ifndef TRAVORN_COMMON_INSTRUCTION_SET_HPP
+#define TRAVORN_COMMON_INSTRUCTION_SET_HPP
+
+// What this build holds besides the portable code. TRAVORN_PORTABLE (the
+// build option) leaves out every vector path, so that the portable code is
+// the only one on any host. SSE2 is x86-64's baseline; AVX2 code is
+// compiled, function by function (TRAVORN_AVX2), by GCC and Clang alone.
+#if !defined(TRAVORN_PORTABLE) && defined(__SSE2__)
+#define TRAVORN_HAS_SSE2 1
+#else
+#define TRAVORN_HAS_SSE2 0
+#endif
+#if !defined(TRAVORN_PORTABLE) && defined(__GNUC__) && defined(__x86_64__)
+#define TRAVORN_HAS_AVX2 1
+#else
+#define TRAVORN_HAS_AVX2 0
+#endif
+
+// A function compiled for AVX2 whatever the build targets: call it only
+// where instruction_set() says kAvx2. TRAVORN_INLINED makes a function part
+// of each function that calls it, so that it is compiled for AVX2 within
+// such a function and for the build's target elsewhere.
+#if TRAVORN_HAS_AVX2
+#define TRAVORN_AVX2 __attribute__((target("avx2")))
+#else
+#define TRAVORN_AVX2
+#endif
+#if defined(__GNUC__)
+#define TRAVORN_INLINED __attribute__((always_inline))
+#else
+#define TRAVORN_INLINED
+#endif
+
+namespace travorn_detail {
+
+// The instruction sets the vector code is written for, each including the
+// one before.
+enum class InstructionSet { kPortable, kSse2, kAvx2 };
+
+// Whether this build holds code for `set` and this processor (and system,
+// which must save its registers) runs it.
+inline bool runs(InstructionSet set) {
+  switch (set) {
+    case InstructionSet::kPortable:
+      return true;
+    case InstructionSet::kSse2:
+      return TRAVORN_HAS_SSE2 != 0;
+    case InstructionSet::kAvx2:
+#if TRAVORN_HAS_AVX2
+      return __builtin_cpu_supports("avx2") != 0;
+#else
+      return false;
+#endif
+  }
+  return false;
+}
+
+// The decision, made at the first call: the widest set that runs.
+inline InstructionSet& chosen_instruction_set() {
+  static InstructionSet set = runs(InstructionSet::kAvx2)   ? InstructionSet::kAvx2
+                              : runs(InstructionSet::kSse2) ? InstructionSet::kSse2
+                                                            : InstructionSet::kPortable;
+  return set;
+}
+
+inline InstructionSet instruction_set() { return chosen_instruction_set(); }
+
+// Makes every vector path use `set` from now on; false, with the decision
+// unchanged, when this build or this processor cannot. For the tests and
+// the benchmark; the tool has no option for it.
+inline bool use_instruction_set(InstructionSet set) {
+  if (!runs(set)) return false;
+  chosen_instruction_set() = set;
+  return true;
+}
+
+}  // namespace travorn_detail
+
+#endif  // TRAVORN_COMMON_INSTRUCTION_SET_HPP

@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: MIT
+// The contract between the sample parser (ppma_parser.cpp) and its kernels,
+// the only code that depends on the instruction set. A kernel is a struct
+// in a file of its own (ppma_kernel_portable.hpp, ppma_kernel_sse2.hpp,
+// ppma_kernel_avx2.hpp), compiled where the build holds its instruction set
+// (TRAVORN_HAS_SSE2, TRAVORN_HAS_AVX2), with two static functions and a flag:
+//
+//   static Kinds classify(const char* block);
+//     The 64 bytes from `block` by kind (below).
+//
+//   static constexpr bool kFromStarts;
+//   static void convert(const char* const* starts, const char** ends,
+//                       std::size_t count, std::int32_t* out);
+//     Stores in out[k] the value of the token that ends just before ends[k],
+//     for k below `count`: one to eight digits. A kernel whose kFromStarts
+//     is true reads each token forwards from starts[k], where it begins, and
+//     up to eight bytes from there; the others leave `starts` alone (the
+//     parser gathers it only for them) and read each token back from its
+//     end: its digits are the bytes before ends[k] back to the first byte
+//     that is not a digit (white space, or a NUL byte in front of the
+//     chunk), up to eight bytes before the end. `ends` has room for four
+//     entries after `count`, which convert may overwrite.
+//
+// What the parser guarantees a kernel: 8 NUL bytes before the chunk, so
+// that the eight bytes before any token's end can be loaded; at least 72
+// NUL bytes after the bytes read (a block and one eight-byte load); and a
+// block that starts where a token may start.
+//
+// Adding a kernel: a file like its siblings, and one line where the parser
+// chooses (SampleParser::parse), after the instruction set is added to the
+// one decision (common/instruction_set.hpp). Shared steps are shared
+// functions; no kernel builds on another's type. All are proven by the same
+// table tests (tests/kernels_test.cpp). Not installed.
+#ifndef TRAVORN_PPMA_PPMA_KERNEL_HPP
+#define TRAVORN_PPMA_PPMA_KERNEL_HPP
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/instruction_set.hpp"
+
+namespace ppma_detail {
+
+// The bytes of a 64-byte block by kind: bit i of `space` is set when byte i
+// is white space, of `other` when it is neither white space nor a digit.
+struct Kinds {
+  std::uint64_t space;
+  std::uint64_t other;
+};
+
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+constexpr std::uint64_t kTops = 0x80 * kOnes;
+
+// Index of the lowest set bit of a nonzero value.
+inline int lowest_bit(std::uint64_t x) {
+#if defined(__GNUC__)
+  return __builtin_ctzll(x);
+#else
+  int n = 0;
+  for (; (x & 1u) == 0; x >>= 1) ++n;
+  return n;
+#endif
+}
+// Eight bytes with the first in the lowest position, on any host (the
+// compiler makes them one load, with a byte swap on big-endian hosts).
+inline std::uint64_t load_eight(const char* p) {
+  const auto* u = reinterpret_cast<const unsigned char*>(p);
+  return std::uint64_t{u[0]} | std::uint64_t{u[1]} << 8 | std::uint64_t{u[2]} << 16 |
+         std::uint64_t{u[3]} << 24 | std::uint64_t{u[4]} << 32 | std::uint64_t{u[5]} << 40 |
+         std::uint64_t{u[6]} << 48 | std::uint64_t{u[7]} << 56;
+}
+
+// The value of up to eight digits held one a byte, each byte the digit's
+// value, the last digit in the top byte and zeros below the first: pairs,
+// quadruples and octets are combined in turn, each step one multiplication
+// that adds ten (a hundred, ten thousand) times a field to its neighbour.
+inline std::int32_t combine_digits(std::uint64_t v) {
+  v = ((v * (10u << 8 | 1u)) >> 8) & 0x00FF00FF00FF00FFu;
+  v = ((v * (100u << 16 | 1u)) >> 16) & 0x0000FFFF0000FFFFu;
+  return static_cast<std::int32_t>((v * (std::uint64_t{10000} << 32 | 1u)) >> 32);
+}
+
+}  // namespace ppma_detail
+
+#endif  // TRAVORN_PPMA_PPMA_KERNEL_HPP
