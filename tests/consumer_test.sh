@@ -12,10 +12,10 @@
 #       --version are one.
 #   consumer_test.sh plugin SOURCE BUILD CXX FLAGS
 #       a shared object linked with pkg-config against the installed
-#       libraries, loaded by Python's ctypes: it converts the example into
-#       the bytes travorn writes.
-# Exits 77 (skipped) when pkg-config (or, for the plugin, Python) is
-# missing. Every consumer runs under a time limit that kills it.
+#       libraries, loaded with dlopen by a small program: it converts the
+#       example into the bytes travorn writes.
+# Exits 77 (skipped) when pkg-config is missing. Every consumer runs under a
+# time limit that kills it.
 set -euo pipefail
 mode=$1 source_dir=$2 build_dir=$3 cxx=$4 flags=${5:-}
 work=$(mktemp -d)
@@ -65,16 +65,14 @@ pkg-config)
   ;;
 plugin)
   command -v pkg-config > /dev/null || { echo "skipped: no pkg-config"; exit 77; }
-  command -v python3 > /dev/null || { echo "skipped: no python3"; exit 77; }
   pc_dir=$(dirname "$(find "$work/prefix" -name travorn.pc)")
   # shellcheck disable=SC2046,SC2086  # pkg-config's words are flags
   "$cxx" -std=c++17 $flags -shared -fPIC "$source_dir/tests/plugin/plugin.cpp" -o "$work/plugin.so" \
     $(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs travorn)
-  LD_LIBRARY_PATH="$(dirname "$pc_dir")" timeout 60 python3 -c '
-import ctypes, sys
-plugin = ctypes.CDLL(sys.argv[1])
-sys.exit(plugin.plugin_convert(sys.argv[2].encode(), sys.argv[3].encode()))' \
-    "$work/plugin.so" "$source_dir/examples/example.ppm" "$work/plugin.bmp" > /dev/null
+  # shellcheck disable=SC2086
+  "$cxx" -std=c++17 $flags "$source_dir/tests/plugin/load.cpp" -o "$work/load" -ldl
+  LD_LIBRARY_PATH="$(dirname "$pc_dir")" timeout 60 "$work/load" "$work/plugin.so" \
+    "$source_dir/examples/example.ppm" "$work/plugin.bmp" > /dev/null
   timeout 60 "$work/prefix/bin/travorn" "$source_dir/examples/example.ppm" "$work/travorn.bmp" > /dev/null
   cmp "$work/plugin.bmp" "$work/travorn.bmp"
   echo "consumer: a shared object linked against the installed libraries converts as travorn does"
