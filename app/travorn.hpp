@@ -1,17 +1,31 @@
 // SPDX-License-Identifier: MIT
-// The conversion routine and its two image helpers.
+/// @file travorn.hpp
+/// @brief The conversion routine and its two image helpers.
 #ifndef TRAVORN_APP_TRAVORN_HPP
 #define TRAVORN_APP_TRAVORN_HPP
 
 #include <cstdint>
 
-// Converts one P3 file into one 24-bit BMP file; 0 on success, 1 on failure.
+/// @brief Converts one P3 file into one 24-bit BMP file, streaming its rows.
+///
+/// Reports on `std::cout` as the driver shows them; the output replaces an
+/// existing BMP file only once it is whole (a new file beside it, renamed).
+/// @param input_file_name NUL-terminated name of the P3 file.
+/// @param output_file_name NUL-terminated name of the BMP file.
+/// @return 0 on success; 1 on failure, after the reports (a null name is
+///         refused with `Null pointer to the input file name.`).
 int travorn(const char* input_file_name, const char* output_file_name);
-// Turns a plane of xsize by ysize samples upside down, in place.
+
+/// @brief Turns a plane of `xsize` by `ysize` samples upside down, in place.
+/// @pre `plane` holds `xsize * ysize` samples when both are at least 1.
 void imat_vert_flip(int32_t xsize, int32_t ysize, int32_t* plane);
-// Stores the low 8 bits of each of the xsize * ysize samples.
+
+/// @brief Stores the low 8 bits of each of the `xsize * ysize` samples.
+/// @pre `source` and `target` hold `xsize * ysize` elements when both sizes
+///      are at least 1.
 void int_2_u_char(int32_t xsize, int32_t ysize, const int32_t* source, unsigned char* target);
-// Prints the local date and time as one line.
+
+/// @brief Prints the local date and time as one line, and flushes it.
 void timestamp();
 
 #endif  // TRAVORN_APP_TRAVORN_HPP

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Reading a P3 file into a destination of the caller's choosing: the
-// module's own integer planes, or the converter's byte planes. Part of the
+// module's own integer planes, or the converter's BMP rows. Part of the
 // project, not of the installed interface.
 #ifndef TRAVORN_PPMA_PPMA_SINK_HPP
 #define TRAVORN_PPMA_PPMA_SINK_HPP
