@@ -119,7 +119,7 @@ PPMA_API int ppma_read_header(std::istream& file_in, int32_t* xsize, int32_t* ys
 /// string stream) stands just after the last sample's digits, as formatted
 /// extraction leaves it, so that a second picture of the same file is read
 /// next. A stream that cannot seek back (a pipe) may have been read up to
-/// 256 KiB beyond that point. After a failed read, where the stream stands is
+/// 64 KiB beyond that point. After a failed read, where the stream stands is
 /// not promised.
 ///
 /// @pre `r`, `g` and `b` are not null when both sizes are at least 1.

@@ -137,7 +137,7 @@ TEST_P(FastPaths, ValidPicturesOfEveryKind) {
       {90001, 3, 255, false, "rows wider than a block"},
   };
   for (const auto& c : cases) expect_same(picture(c.w, c.h, c.maxrgb, 7, c.odd), c.what);
-  // Chunks are 256 KiB: a comment of every length from 0 to 11 moves the
+  // Chunks are 64 KiB: a comment of every length from 0 to 11 moves the
   // samples so that the chunks' ends cut tokens of one to eleven characters
   // at every place, and fall on white space too.
   for (int shift = 0; shift < 12; ++shift) {
