@@ -48,14 +48,13 @@ constexpr auto clamped = [](std::int32_t v) {
   return static_cast<unsigned char>(std::clamp(v, 0, 255));
 };
 
-#if TRAVORN_HAS_AVX2
-// The same loop compiled for AVX2, where the compiler turns the clamp and
-// the sorting of the samples into three rows into vector code.
+// The same loop compiled for AVX2 where the build holds AVX2 code: the
+// compiler turns the clamp and the sorting of the samples into three rows
+// into vector code.
 TRAVORN_AVX2 void narrow_clamped_avx2(const std::int32_t* rgb, std::size_t pixels, unsigned char* r,
                                       unsigned char* g, unsigned char* b) {
   narrow(rgb, pixels, r, g, b, clamped);
 }
-#endif
 
 // The converter's destination for the samples: each batch rescaled to
 // bytes and handed to the BMP file, which puts the rows in place as they
@@ -85,15 +84,11 @@ class BmpRows final : public ppma_detail::SampleSink {
     unsigned char r[kBatch], g[kBatch], b[kBatch];
     const std::int32_t top = maxrgb_;
     if (maxrgb_ == 255) {  // the common case: only the clamp can change a sample
-#if TRAVORN_HAS_AVX2
       if (travorn_detail::instruction_set() == travorn_detail::InstructionSet::kAvx2) {
         narrow_clamped_avx2(rgb, pixels, r, g, b);
       } else {
         narrow(rgb, pixels, r, g, b, clamped);
       }
-#else
-      narrow(rgb, pixels, r, g, b, clamped);
-#endif
     } else if (const unsigned char* const table = table_.get()) {
       narrow(rgb, pixels, r, g, b,
              [table, top](std::int32_t v) { return table[std::clamp(v, 0, top)]; });

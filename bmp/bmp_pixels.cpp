@@ -80,9 +80,8 @@ void split(const char* from, std::size_t n, unsigned char* const plane[3], std::
   }
 }
 
-#if TRAVORN_HAS_AVX2
-// The same for 24-bit rows, compiled for AVX2: the compiler turns the loops
-// into byte shuffles that SSE2 lacks.
+// The same for 24-bit rows, compiled for AVX2 where the build holds AVX2
+// code: the compiler turns the loops into byte shuffles that SSE2 lacks.
 TRAVORN_AVX2 void join_avx2(const unsigned char* const plane[3], std::uint64_t k, std::size_t n,
                             char* to) {
   join<3>(plane, k, n, to);
@@ -91,27 +90,13 @@ TRAVORN_AVX2 void split_avx2(const char* from, std::size_t n, unsigned char* con
                              std::uint64_t k) {
   split<3>(from, n, plane, k);
 }
-#endif
 
-// The join and split of pixels of kDepth bytes for the instruction set of
-// the one decision.
-template <int kDepth>
-auto chosen_join() {
-#if TRAVORN_HAS_AVX2
-  if (kDepth == 3 && travorn_detail::instruction_set() == travorn_detail::InstructionSet::kAvx2) {
-    return join_avx2;
-  }
-#endif
-  return join<kDepth>;
-}
-template <int kDepth>
-auto chosen_split() {
-#if TRAVORN_HAS_AVX2
-  if (kDepth == 3 && travorn_detail::instruction_set() == travorn_detail::InstructionSet::kAvx2) {
-    return split_avx2;
-  }
-#endif
-  return split<kDepth>;
+// The plain step, or for 24-bit rows its AVX2 compilation where the one
+// decision of the instruction set says AVX2 (never in a build without it).
+template <int kDepth, typename Step>
+Step chosen(Step plain, Step avx2) {
+  using travorn_detail::InstructionSet;
+  return kDepth == 3 && travorn_detail::instruction_set() == InstructionSet::kAvx2 ? avx2 : plain;
 }
 
 }  // namespace
@@ -119,7 +104,7 @@ auto chosen_split() {
 void bmp_detail::join_24(const unsigned char* r, const unsigned char* g, const unsigned char* b,
                          std::size_t n, char* to) {
   const unsigned char* const plane[3] = {r, g, b};
-  chosen_join<3>()(plane, 0, n, to);
+  chosen<3>(join<3>, join_avx2)(plane, 0, n, to);
 }
 
 namespace {
@@ -131,7 +116,7 @@ void write_rows(std::ostream& out, std::uint32_t width, std::uint32_t rows,
   if (width == 0) return;  // rows of no bytes at all
   const std::uint32_t pad = padding(width, kDepth);
   RowBlock block(std::uint64_t{kDepth} * width + pad, rows);
-  const auto join_n = chosen_join<kDepth>();
+  const auto join_n = chosen<kDepth>(join<kDepth>, join_avx2);
   std::size_t used = 0;
   for (std::uint32_t i = 0; i < rows; ++i) {
     const std::uint64_t first = std::uint64_t{i} * width;
@@ -178,7 +163,7 @@ bool read_rows(std::istream& in, std::uint32_t width, std::uint32_t rows,
   const std::uint32_t pad = padding(width, kDepth);
   RowBlock block(std::uint64_t{kDepth} * width, rows);
   const std::size_t most = block.size() / kDepth;
-  const auto split_n = chosen_split<kDepth>();
+  const auto split_n = chosen<kDepth>(split<kDepth>, split_avx2);
   std::uint64_t k = 0;  // plane element of the next pixel
   for (std::uint32_t i = 0; i < rows; ++i) {
     for (std::uint32_t j = 0; j < width;) {
