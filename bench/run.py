@@ -294,18 +294,31 @@ def main():
     write_report(args, sizes, results, inputs, one, loops, threads, blanks, huge)
 
 
+def machine():
+    """The processor's name and the memory, as Linux tells them."""
+    model, memory = "an unnamed processor", 0
+    try:
+        with open("/proc/cpuinfo") as f:
+            model = next(line.split(":", 1)[1].strip() for line in f if line.startswith("model name"))
+        with open("/proc/meminfo") as f:
+            memory = int(f.readline().split()[1]) / 2 ** 20
+    except (OSError, StopIteration):
+        pass
+    return "%s, %d cores, %.0f GiB" % (model, os.cpu_count(), memory)
+
+
 def write_report(args, sizes, results, inputs, one, loops, threads, blanks, huge):
     seconds = lambda mp, maxval, tool: med([s for s, _ in results[(mp, maxval, tool)]])
     peak = lambda mp, maxval, tool: max(r for _, r in results[(mp, maxval, tool)]) * 1024
     lines = ["# travorn benchmark", "",
-             "Made by `bench/run.py --runs %d --sizes %s` on %s (%d cores); every tool pinned to "
+             "Made by `bench/run.py --runs %d --sizes %s` on %s (%s); every tool pinned to "
              "one core (`taskset -c 0`); medians of %d runs, tools alternated within each run. "
              "Inputs: photo-like pictures written by netpbm's plain writer. Seconds are "
              "wall-clock for whole processes (started from Python, through GNU time, which also "
              "gives the peak RSS), less the %.1f ms that starting `true` the same way takes; "
              "ppma_read, ppma_write and bmp_read are timed around the library call. travorn "
              "and the libraries run on one thread." % (
-                 args.runs, args.sizes, os.uname().nodename, os.cpu_count(), args.runs,
+                 args.runs, args.sizes, os.uname().nodename, machine(), args.runs,
                  args.launch * 1000), "", "## Headline", ""]
     for maxval in (255, 65535):
         mp = 12 if 12 in sizes else sizes[-1]

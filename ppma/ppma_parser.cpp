@@ -45,7 +45,7 @@ namespace ppma_detail {
 namespace {
 
 constexpr std::streamsize kChunkBytes = std::streamsize{64} * 1024;
-constexpr std::size_t kBlockBytes = 64;                               // bytes classified at once
+constexpr std::size_t kBlockBytes = 64;  // bytes classified at once
 // NUL bytes after the chunk: a block and one eight-byte load beyond it.
 constexpr std::size_t kStopBytes = kBlockBytes + 8;
 // NUL bytes before the chunk, for the eight-byte loads that end in its first bytes.

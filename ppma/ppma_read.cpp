@@ -180,10 +180,10 @@ int read_header_numbers(const char* p, int* expected, std::int32_t* const item[3
     if (number.sign(*p)) ++p;
     if (!is_digit(*p) && number_would_be_skipped(start)) {
       constexpr std::size_t kShown = 40;
+      const char* const items[] = {"XSIZE", "YSIZE", "MAXRGB"};
       const std::size_t length = std::strlen(start);
       report("PPMA_READ_HEADER - Fatal error!\n")
-          << "  A number for " << (&"XSIZE\0YSIZE\0MAXRGB"[6 * *expected])
-          << " was expected, not \""
+          << "  A number for " << items[*expected] << " was expected, not \""
           << travorn_detail::Escaped{reinterpret_cast<const unsigned char*>(start),
                                      std::min(length, kShown)}
           << (length > kShown ? "...\".\n" : "\".\n");
