@@ -80,7 +80,8 @@ class BmpRows final : public ppma_detail::SampleSink {
   }
   bool make_room(std::uint64_t, std::uint64_t) override { return true; }  // nothing grows here
   void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) override {
-    const std::size_t pixels = std::min(samples / 3, kBatch);
+    constexpr std::size_t kBatch = ppma_detail::kBatchPixels;
+    const std::size_t pixels = samples / 3;
     unsigned char r[kBatch], g[kBatch], b[kBatch];
     const std::int32_t top = maxrgb_;
     if (maxrgb_ == 255) {  // the common case: only the clamp can change a sample
@@ -103,7 +104,6 @@ class BmpRows final : public ppma_detail::SampleSink {
   bool finish() { return file_->finish(); }
 
  private:
-  static constexpr std::size_t kBatch = 1024;  // pixels the reader stores at a time, at most
   const char* output_file_name_;
   std::int32_t maxrgb_ = 0;
   std::unique_ptr<unsigned char[]> table_;

@@ -37,7 +37,8 @@ constexpr std::uint32_t kPalettePiece = 4096;
 void bmp_detail::write_headers(std::ostream& out, std::uint16_t bitsperpixel, std::uint32_t xsize,
                                std::int32_t ysize, std::uint32_t colorsused) {
   const std::uint32_t bitmapoffset = kPixelDataOffset + 4 * colorsused;
-  const std::uint64_t pixel_bytes = row_bytes(xsize, bitsperpixel / 8u) * row_count(ysize);
+  std::uint64_t pixel_bytes = 0;  // the callers have refused larger files
+  bmp_detail::pixel_bytes_within(xsize, ysize, bitsperpixel / 8u, colorsused, &pixel_bytes);
   const auto bm = bmp_byte_swap_get() ? std::uint16_t{'M' << 8 | 'B'} : kMagicBM;  // "BM" on disk
   bmp_header1_write(out, bm, static_cast<std::uint32_t>(bitmapoffset + pixel_bytes), 0, 0,
                     bitmapoffset);
@@ -54,11 +55,10 @@ bool has_pixels(std::uint32_t xsize, std::int32_t ysize) { return xsize > 0 && y
 // the pixel rows. False on failure, after the writer's report.
 template <typename WriteRows>
 bool write_file(const char* file_name, const char* fatal, std::uint16_t bitsperpixel,
-                std::uint32_t xsize, std::int32_t ysize, std::uint64_t row_bytes,
-                std::uint32_t colorsused, WriteRows write_rows) {
-  const std::uint32_t bitmapoffset = kPixelDataOffset + 4 * colorsused;
+                std::uint32_t xsize, std::int32_t ysize, std::uint32_t colorsused,
+                WriteRows write_rows) {
   std::uint64_t pixel_bytes = 0;
-  if (!product_within(row_bytes, row_count(ysize), UINT32_MAX - bitmapoffset, &pixel_bytes)) {
+  if (!bmp_detail::pixel_bytes_within(xsize, ysize, bitsperpixel / 8u, colorsused, &pixel_bytes)) {
     report(fatal) << "  The image is too large for a BMP file.\n";
     return false;
   }
@@ -279,7 +279,7 @@ bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize, const un
       (has_pixels(xsize, ysize) && refuse_null(fatal, {{r, "R"}, {g, "G"}, {b, "B"}}))) {
     return true;
   }
-  return !write_file(file_name, fatal, 24, xsize, ysize, row_bytes(xsize, 3), 0,
+  return !write_file(file_name, fatal, 24, xsize, ysize, 0,
                      [&](std::ostream& out) { bmp_24_data_write(out, xsize, ysize, r, g, b); });
 }
 
@@ -290,16 +290,15 @@ bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
       (has_pixels(xsize, ysize) && refuse_null(fatal, {{plane, "the plane"}}))) {
     return true;
   }
-  return !write_file(file_name, fatal, 8, xsize, ysize, row_bytes(xsize, 1), kGreyEntries,
-                     [&](std::ostream& out) {
-                       unsigned char grey[kGreyEntries];
-                       unsigned char alpha[kGreyEntries] = {};
-                       for (std::uint32_t i = 0; i < kGreyEntries; ++i) {
-                         grey[i] = static_cast<unsigned char>(i);
-                       }
-                       bmp_palette_write(out, kGreyEntries, grey, grey, grey, alpha);
-                       bmp_08_data_write(out, xsize, ysize, plane);
-                     });
+  return !write_file(file_name, fatal, 8, xsize, ysize, kGreyEntries, [&](std::ostream& out) {
+    unsigned char grey[kGreyEntries];
+    unsigned char alpha[kGreyEntries] = {};
+    for (std::uint32_t i = 0; i < kGreyEntries; ++i) {
+      grey[i] = static_cast<unsigned char>(i);
+    }
+    bmp_palette_write(out, kGreyEntries, grey, grey, grey, alpha);
+    bmp_08_data_write(out, xsize, ysize, plane);
+  });
 }
 
 bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned char** r,

@@ -11,6 +11,7 @@
 
 #include "common/files.hpp"
 #include "common/report.hpp"
+#include "common/sizes.hpp"
 
 namespace bmp_detail {
 
@@ -37,6 +38,15 @@ constexpr std::uint32_t row_count(std::int32_t height) {
   return height < 0 ? 0u - static_cast<std::uint32_t>(height) : static_cast<std::uint32_t>(height);
 }
 static_assert(row_count(-3) == 3 && row_count(INT32_MIN) == 2147483648u);
+
+// Stores the bytes of the pixel rows of a file of `xsize` by |`ysize`|
+// pixels of `depth` bytes each, after `colorsused` palette entries; false
+// when the file would not fit the 4294967295 bytes that FILESIZE holds.
+inline bool pixel_bytes_within(std::uint32_t xsize, std::int32_t ysize, std::uint32_t depth,
+                               std::uint32_t colorsused, std::uint64_t* bytes) {
+  return travorn_detail::product_within(row_bytes(xsize, depth), row_count(ysize),
+                                        UINT32_MAX - kPixelDataOffset - 4 * colorsused, bytes);
+}
 
 using travorn_detail::report;
 

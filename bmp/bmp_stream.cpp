@@ -20,8 +20,7 @@ namespace bmp_detail {
 StreamedFile::StreamedFile(const char* file_name, std::uint32_t width, std::uint32_t height)
     : name_(file_name), width_(width), height_(height), row_bytes_(row_bytes(width, 3)) {
   std::uint64_t pixel_bytes = 0;
-  if (!travorn_detail::product_within(row_bytes_, height, UINT32_MAX - kPixelDataOffset,
-                                      &pixel_bytes)) {
+  if (!pixel_bytes_within(width, static_cast<std::int32_t>(height), 3, 0, &pixel_bytes)) {
     failure_ = Failure::kTooLarge;
   }
   if (row_bytes_ > 0 && row_bytes_ <= kBlockBytes) {

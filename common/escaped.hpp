@@ -10,25 +10,23 @@
 
 namespace travorn_detail {
 
-inline void print_escaped(std::ostream& out, const unsigned char* bytes, std::size_t count) {
+// Bytes of a file within a line of a report:
+// `report(...) << Escaped{bytes, count}`.
+struct Escaped {
+  const unsigned char* bytes;
+  std::size_t count;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Escaped& text) {
   const char* const hex = "0123456789ABCDEF";
-  for (std::size_t i = 0; i < count; ++i) {
-    const unsigned byte = bytes[i];
+  for (std::size_t i = 0; i < text.count; ++i) {
+    const unsigned byte = text.bytes[i];
     if (byte >= 0x20 && byte <= 0x7E) {
       out << static_cast<char>(byte);
     } else {
       out << "\\x" << hex[byte >> 4] << hex[byte & 0xFu];
     }
   }
-}
-
-// The same within a line of a report: `report(...) << Escaped{bytes, count}`.
-struct Escaped {
-  const unsigned char* bytes;
-  std::size_t count;
-};
-inline std::ostream& operator<<(std::ostream& out, const Escaped& text) {
-  print_escaped(out, text.bytes, text.count);
   return out;
 }
 

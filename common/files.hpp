@@ -125,12 +125,16 @@ class OutputFile {
     const bool exists = fs::exists(status);
     Route went = Route::kInPlace;
     if (!target.filename().empty() && (!exists || fs::is_regular_file(status))) {
-      const int probe = exists ? open_for_writing(target.string().c_str(), Opening::kExisting) : -2;
-      if (probe == -1) {
-        went = Route::kRefused;  // its permissions refuse it: the new file must not sidestep them
+      // An existing file must let itself be written: the new file must not
+      // sidestep its permissions.
+      const int probe = exists ? open_for_writing(target.string().c_str(), Opening::kExisting) : -1;
+      if (exists && probe < 0) {
+        went = Route::kRefused;
       } else {
-        if (probe >= 0) close_file(probe);
-        if (exists) owner_ = owner_of(target.string().c_str());
+        if (exists) {
+          close_file(probe);
+          owner_ = owner_of(target.string().c_str());
+        }
         if (open_beside(target)) went = Route::kBeside;
       }
     }
@@ -186,7 +190,7 @@ class OutputFile {
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::filesystem::path hidden = target.parent_path() / ".";
       hidden += target.filename();
-      hidden += "." + unique_suffix(attempt);
+      hidden += "." + unique_suffix();
       written_ = hidden.string();
       [[maybe_unused]] const InterruptionsHeld held;  // recorded from the moment it exists
       const int fd = open_for_writing(written_.c_str(), Opening::kNew);
@@ -226,12 +230,11 @@ class OutputFile {
     std::filesystem::remove(written_, ec);
   }
 
-  // Six letters and digits that no two attempts of one process share.
-  static std::string unique_suffix(int attempt) {
+  // Six letters and digits that no two calls of one process share.
+  static std::string unique_suffix() {
     static std::atomic<std::uint64_t> counter{0};
     std::uint64_t x = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                      (process_id() << 32) ^ (counter++ * 0x9E3779B97F4A7C15u) ^
-                      std::uint64_t(attempt);
+                      (process_id() << 32) ^ (counter++ * 0x9E3779B97F4A7C15u);
     std::string suffix;
     for (int i = 0; i < 6; ++i, x /= 36) suffix += "0123456789abcdefghijklmnopqrstuvwxyz"[x % 36];
     return suffix;

@@ -20,6 +20,7 @@
 using ppma_detail::Decimal;
 using ppma_detail::is_digit;
 using ppma_detail::is_space;
+using ppma_detail::kBatchPixels;
 using ppma_detail::report;
 using ppma_detail::SampleParser;
 using ppma_detail::SampleSink;
@@ -39,8 +40,6 @@ constexpr std::uint64_t kTrustedImageBytes = 4u << 20;
 constexpr std::uint64_t kMinSampleChars = 2;
 // Room grows first to this many pixels, then doubles.
 constexpr std::uint64_t kFirstGrowth = 1u << 20;
-// Samples are parsed in batches of this many pixels.
-constexpr std::size_t kBatchPixels = 1024;
 
 // Three integer planes: the caller's (format-level read) or new ones.
 class IntegerPlanes final : public SampleSink {

@@ -10,6 +10,9 @@
 
 namespace ppma_detail {
 
+// The most pixels that one store() hands over.
+constexpr std::size_t kBatchPixels = 1024;
+
 // Where the samples of an image go, always in file order (the top row
 // first). The reader calls begin() once the header is accepted, then
 // make_room() once for the whole image or, when the length of the input
@@ -21,8 +24,9 @@ class SampleSink {
   // Room for at least `pixels` pixels, keeping the `kept` pixels stored so
   // far; false when the memory cannot be had.
   virtual bool make_room(std::uint64_t pixels, std::uint64_t kept) = 0;
-  // Stores `samples` samples (R, G, B of each pixel in turn; a last pixel
-  // may be incomplete) as pixels `first` and on.
+  // Stores `samples` samples (R, G, B of each pixel in turn, of
+  // kBatchPixels pixels at most; a last pixel may be incomplete) as pixels
+  // `first` and on.
   virtual void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) = 0;
 
  protected:

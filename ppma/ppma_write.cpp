@@ -46,8 +46,7 @@ int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_
   }
   std::ostream& file_out = file.stream();
   const auto failed = [&](const char* line) {  // the file is abandoned, the old one kept
-    file_out.setstate(std::ios::badbit);
-    file.close();
+    file.abandon();
     report("PPMA_WRITE - Fatal error!\n") << line;
     return 1;
   };
