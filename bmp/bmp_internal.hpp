@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/files.hpp"
+#include "common/instruction_set.hpp"
 #include "common/report.hpp"
 #include "common/sizes.hpp"
 
@@ -50,10 +51,19 @@ inline bool pixel_bytes_within(std::uint32_t xsize, std::int32_t ysize, std::uin
 
 using travorn_detail::report;
 
-// Stores `n` pixels of three byte rows as the file's bytes B, G, R, with
-// the instruction set of the one decision.
-void join_24(const unsigned char* r, const unsigned char* g, const unsigned char* b, std::size_t n,
-             char* to);
+// Stores `n` pixels of R, G, B samples as the file's bytes B, G, R, each
+// sample mapped to its byte by `byte`: the converter's one pass from its
+// samples to the rows of its file.
+template <typename Byte>
+TRAVORN_INLINED inline void join_samples(const std::int32_t* __restrict rgb, std::size_t n,
+                                         char* __restrict to, Byte byte) {
+  auto* const out = reinterpret_cast<unsigned char*>(to);
+  for (std::size_t i = 0; i < n; ++i) {
+    out[3 * i] = byte(rgb[3 * i + 2]);
+    out[3 * i + 1] = byte(rgb[3 * i + 1]);
+    out[3 * i + 2] = byte(rgb[3 * i]);
+  }
+}
 
 // The two headers of a file of `bitsperpixel` bits a pixel, with
 // `colorsused` palette entries after them: FILESIZE and BITMAPOFFSET follow
@@ -79,10 +89,14 @@ class StreamedFile {
  public:
   StreamedFile(const char* file_name, std::uint32_t width, std::uint32_t height);
 
-  // Pixels `first` on (counted across the rows from the top row's first),
-  // `n` of them, from three rows of bytes.
-  void put(std::uint64_t first, const unsigned char* r, const unsigned char* g,
-           const unsigned char* b, std::size_t n);
+  // Where pixel `first` (counted across the rows from the top row's first)
+  // goes among the file's bytes, and in *pixels how many pixels from there
+  // on may be stored at once (join_samples), within its row; nullptr once
+  // the writing has failed. Pixels come in order; after storing them, the
+  // caller says filled() up to the pixel after the last.
+  char* room(std::uint64_t first, std::size_t* pixels);
+  // The pixels before `end` are stored: a block they fill goes to its place.
+  void filled(std::uint64_t end);
 
   // Writes the headers and what is left, and puts the file in place. False
   // on failure, after bmp_24_write's report.

@@ -101,12 +101,6 @@ Step chosen(Step plain, Step avx2) {
 
 }  // namespace
 
-void bmp_detail::join_24(const unsigned char* r, const unsigned char* g, const unsigned char* b,
-                         std::size_t n, char* to) {
-  const unsigned char* const plane[3] = {r, g, b};
-  chosen<3>(join<3>, join_avx2)(plane, 0, n, to);
-}
-
 namespace {
 
 // Writes `rows` rows of `width` pixels from the planes, plane row 0 first.

@@ -62,29 +62,23 @@ bool StreamedFile::start_block(std::uint64_t first) {
   return true;
 }
 
-void StreamedFile::put(std::uint64_t first, const unsigned char* r, const unsigned char* g,
-                       const unsigned char* b, std::size_t n) {
-  while (n > 0 && failure_ == Failure::kNone) {
-    if ((first >= block_end_ || !block_.bytes) && !start_block(first)) {
-      failure_ = Failure::kWrite;  // no memory for the rows: the file cannot be written
-      return;
-    }
-    const std::uint64_t row = first / width_;
-    const std::uint64_t column = first % width_;
-    const auto take =
-        static_cast<std::size_t>(std::min<std::uint64_t>({n, width_ - column, block_end_ - first}));
-    // Rows in a block stand in the file's order: the last row of the block first.
-    const std::uint64_t at = rows_per_block_ > 0
-                                 ? (block_end_ / width_ - 1 - row) * row_bytes_ + 3 * column
-                                 : 3 * (first - block_first_);
-    join_24(r, g, b, take, block_.bytes.get() + at);
-    first += take;
-    r += take;
-    g += take;
-    b += take;
-    n -= take;
-    if (first == block_end_) flush();
+char* StreamedFile::room(std::uint64_t first, std::size_t* pixels) {
+  if (failure_ == Failure::kNone && (first >= block_end_ || !block_.bytes) && !start_block(first)) {
+    failure_ = Failure::kWrite;  // no memory for the rows: the file cannot be written
   }
+  if (failure_ != Failure::kNone) return nullptr;
+  const std::uint64_t row = first / width_;
+  const std::uint64_t column = first % width_;
+  *pixels = static_cast<std::size_t>(std::min<std::uint64_t>(width_ - column, block_end_ - first));
+  // Rows in a block stand in the file's order: the last row of the block first.
+  const std::uint64_t at = rows_per_block_ > 0
+                               ? (block_end_ / width_ - 1 - row) * row_bytes_ + 3 * column
+                               : 3 * (first - block_first_);
+  return block_.bytes.get() + at;
+}
+
+void StreamedFile::filled(std::uint64_t end) {
+  if (end == block_end_) flush();
 }
 
 // Sends the block to its place, or keeps it when the file is written in

@@ -132,6 +132,7 @@ TEST_P(FastPaths, ValidPicturesOfEveryKind) {
       {200, 100, 99999999, false, "eight digits"},
       {200, 100, 999999999, false, "nine digits"},
       {5, 3, 0, true, "maxrgb 0: every byte 0"},
+      {13, 50, 255, true, "rows of 13 pixels: every length of a row's piece"},
       // Rows of 270003 bytes: wider than the converter's block of rows, so
       // written in pieces, the padding with the last.
       {90001, 3, 255, false, "rows wider than a block"},
