@@ -32,24 +32,47 @@ namespace {
 
 using travorn_detail::report;
 
-// Below this maximum every sample's byte comes from a table made once per image.
-constexpr std::int32_t kTableMax = 1 << 20;
-
 // A sample clamped to 0..255, the rescale of the common maximum 255.
 constexpr auto clamped = [](std::int32_t v) {
   return static_cast<unsigned char>(std::clamp(v, 0, 255));
 };
 
 #if TRAVORN_HAS_AVX2
-// The clamp and the interleave into the file's rows with AVX2, eight pixels
-// a step: saturating packs narrow 24 samples to bytes (which is the clamp),
-// a permutation puts pixels 0 to 3 in the low half and 4 to 7 in the high
-// one, a shuffle in each half turns R, G, B into B, G, R, and a second
-// permutation closes the gap between the halves. Each step stores 32 bytes
-// for its 24, so the steps stop while 8 bytes of the pixels' own room are
-// left, and the last pixels go the plain way. Four times as fast as the
-// compiler's vector code for the plain loop.
-TRAVORN_AVX2 void join_clamped_avx2(const std::int32_t* rgb, std::size_t pixels, char* to) {
+// The rescales of eight samples at once for join_avx2: each leaves the
+// bytes' values in 32-bit lanes, or values that saturate to them.
+struct ClampedAvx2 {  // maxval 255: the saturating packs after it are the clamp
+  TRAVORN_AVX2 __m256i operator()(__m256i v) const { return v; }
+};
+struct ScaledAvx2 {  // ppma_detail::SampleScaler, four products of 64 bits at a time
+  TRAVORN_AVX2 explicit ScaledAvx2(const ppma_detail::SampleScaler& scaler)
+      : top(_mm256_set1_epi32(scaler.top())),
+        multiplier(_mm256_set1_epi64x(scaler.multiplier())),
+        shift(_mm_cvtsi32_si128(int(scaler.shift()))) {}
+  TRAVORN_AVX2 __m256i operator()(__m256i v) const {
+    const __m256i c = _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), top);
+    const __m256i n =
+        _mm256_add_epi32(_mm256_sub_epi32(_mm256_slli_epi32(c, 9), _mm256_add_epi32(c, c)), top);
+    const __m256i even = _mm256_srl_epi64(_mm256_mul_epu32(n, multiplier), shift);
+    const __m256i odd =
+        _mm256_srl_epi64(_mm256_mul_epu32(_mm256_srli_epi64(n, 32), multiplier), shift);
+    return _mm256_or_si256(even, _mm256_slli_epi64(odd, 32));
+  }
+  __m256i top, multiplier;
+  __m128i shift;
+};
+
+// The rescale and the interleave into the file's rows with AVX2, eight
+// pixels a step: the rescale of 24 samples, saturating packs to bytes, a
+// permutation that puts pixels 0 to 3 in the low half and 4 to 7 in the
+// high one, a shuffle in each half that turns R, G, B into B, G, R, and a
+// second permutation that closes the gap between the halves. Each step
+// stores 32 bytes for its 24, so the steps stop while 8 bytes of the
+// pixels' own room are left, and the last pixels go the plain way, by
+// `byte`. At maxval 255 four times as fast as the compiler's vector code
+// for the plain loop.
+template <typename Rescale, typename Byte>
+TRAVORN_AVX2 TRAVORN_INLINED inline void join_avx2(const std::int32_t* rgb, std::size_t pixels,
+                                                   char* to, Rescale rescale, Byte byte) {
   const __m256i halves = _mm256_setr_epi32(0, 4, 1, 3, 5, 2, 6, 7);
   const __m256i swap = _mm256_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, -1, -1, -1, -1,  //
                                         2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, -1, -1, -1, -1);
@@ -57,17 +80,25 @@ TRAVORN_AVX2 void join_clamped_avx2(const std::int32_t* rgb, std::size_t pixels,
   std::size_t i = 0;
   for (; i + 11 <= pixels; i += 8) {
     const auto* const in = reinterpret_cast<const __m256i*>(rgb + 3 * i);
-    const __m256i c = _mm256_loadu_si256(in + 2);
+    const __m256i c = rescale(_mm256_loadu_si256(in + 2));
     // 32-bit groups of four samples: [0-3 8-11 16-19 16-19 | 4-7 12-15 20-23 20-23].
-    const __m256i bytes =
-        _mm256_packus_epi16(_mm256_packs_epi32(_mm256_loadu_si256(in), _mm256_loadu_si256(in + 1)),
-                            _mm256_packs_epi32(c, c));
+    const __m256i bytes = _mm256_packus_epi16(
+        _mm256_packs_epi32(rescale(_mm256_loadu_si256(in)), rescale(_mm256_loadu_si256(in + 1))),
+        _mm256_packs_epi32(c, c));
     const __m256i pixels_in_halves = _mm256_permutevar8x32_epi32(bytes, halves);
     const __m256i swapped = _mm256_shuffle_epi8(pixels_in_halves, swap);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 3 * i),
                         _mm256_permutevar8x32_epi32(swapped, close));
   }
-  bmp_detail::join_samples(rgb + 3 * i, pixels - i, to + 3 * i, clamped);
+  bmp_detail::join_samples(rgb + 3 * i, pixels - i, to + 3 * i, byte);
+}
+
+TRAVORN_AVX2 void join_clamped_avx2(const std::int32_t* rgb, std::size_t pixels, char* to) {
+  join_avx2(rgb, pixels, to, ClampedAvx2{}, clamped);
+}
+TRAVORN_AVX2 void join_scaled_avx2(const std::int32_t* rgb, std::size_t pixels, char* to,
+                                   const ppma_detail::SampleScaler& scaler) {
+  join_avx2(rgb, pixels, to, ScaledAvx2(scaler), scaler);
 }
 #endif
 
@@ -82,16 +113,7 @@ class BmpRows final : public ppma_detail::SampleSink {
     maxrgb_ = maxrgb;
     file_.emplace(output_file_name_, static_cast<std::uint32_t>(xsize),
                   static_cast<std::uint32_t>(ysize));
-    // Every sample's byte from a table, when the image holds more samples
-    // than the table has entries.
-    const std::uint64_t samples = 3 * std::uint64_t(xsize) * std::uint64_t(ysize);
-    if (maxrgb == 255 || maxrgb < 1 || maxrgb > kTableMax || samples <= std::uint64_t(maxrgb)) {
-      return;
-    }
-    table_.reset(travorn_detail::new_plane<unsigned char>(std::uint64_t(maxrgb) + 1));
-    for (std::int32_t v = 0; table_ && v <= maxrgb; ++v) {
-      table_[std::size_t(v)] = ppma_detail::scale_sample(v, maxrgb);
-    }
+    if (maxrgb >= 1 && maxrgb <= ppma_detail::SampleScaler::kLargest) scaler_.emplace(maxrgb);
   }
   bool make_room(std::uint64_t, std::uint64_t) override { return true; }  // nothing grows here
   // Each batch rescaled and interleaved in one pass, straight into the
@@ -114,21 +136,21 @@ class BmpRows final : public ppma_detail::SampleSink {
   bool finish() { return file_->finish(); }
 
  private:
+  // Rescales `pixels` pixels of samples into the file's bytes at `to`.
   void join(const std::int32_t* rgb, std::size_t pixels, char* to) const {
     using bmp_detail::join_samples;
-    const std::int32_t top = maxrgb_;
-    if (maxrgb_ == 255) {  // the common case: only the clamp can change a sample
 #if TRAVORN_HAS_AVX2
-      if (travorn_detail::instruction_set() == travorn_detail::InstructionSet::kAvx2) {
-        join_clamped_avx2(rgb, pixels, to);
-        return;
-      }
+    if (travorn_detail::instruction_set() == travorn_detail::InstructionSet::kAvx2) {
+      if (maxrgb_ == 255) return join_clamped_avx2(rgb, pixels, to);
+      if (scaler_) return join_scaled_avx2(rgb, pixels, to, *scaler_);
+    }
 #endif
+    if (maxrgb_ == 255) {  // the common case: only the clamp can change a sample
       join_samples(rgb, pixels, to, clamped);
-    } else if (const unsigned char* const table = table_.get()) {
-      join_samples(rgb, pixels, to,
-                   [table, top](std::int32_t v) { return table[std::clamp(v, 0, top)]; });
+    } else if (scaler_) {
+      join_samples(rgb, pixels, to, *scaler_);
     } else {
+      const std::int32_t top = maxrgb_;
       join_samples(rgb, pixels, to,
                    [top](std::int32_t v) { return ppma_detail::scale_sample(v, top); });
     }
@@ -136,7 +158,7 @@ class BmpRows final : public ppma_detail::SampleSink {
 
   const char* output_file_name_;
   std::int32_t maxrgb_ = 0;
-  std::unique_ptr<unsigned char[]> table_;
+  std::optional<ppma_detail::SampleScaler> scaler_;  // for maxima up to SampleScaler::kLargest
   std::optional<bmp_detail::StreamedFile> file_;
 };
 

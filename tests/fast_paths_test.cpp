@@ -2,7 +2,8 @@
 // The fast reader and converter against the plain design (oracle.cpp), on
 // valid pictures that reach every fast path (tokens of one to eight digits
 // and longer ones, every way of cutting a token at a chunk's end, the
-// rescale table, planes that grow with a pipe) and on damaged ones.
+// rescale by multiplication, planes that grow with a pipe) and on damaged
+// ones.
 #include <gtest/gtest.h>
 
 #if defined(__unix__)
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -22,6 +24,7 @@
 #include "common/instruction_set.hpp"
 #include "oracle.hpp"
 #include "ppma/ppma.hpp"
+#include "ppma/ppma_sink.hpp"
 
 std::string kernel_name(travorn_detail::InstructionSet set);  // kernels_test.cpp
 
@@ -124,11 +127,11 @@ TEST_P(FastPaths, ValidPicturesOfEveryKind) {
       // room for the padding would write it past its 256 KiB block.
       {1023, 358, 255, false, "over a million samples, one blank between them"},
       {699, 521, 255, true, "over a million samples, every valid spelling"},
-      {517, 97, 15, true, "maxrgb 15: the table"},
-      {301, 203, 65535, false, "maxrgb 65535: five digits, the table"},
+      {517, 97, 15, true, "maxrgb 15: the rescale by multiplication"},
+      {301, 203, 65535, false, "maxrgb 65535: five digits"},
       {64, 4097, 1, true, "tall, maxrgb 1"},
-      {300, 200, 1 << 20, false, "maxrgb 2^20: the largest table"},
-      {300, 200, (1 << 20) + 1, false, "maxrgb 2^20 + 1: no table"},
+      {300, 200, 1 << 20, false, "maxrgb 2^20: the largest rescaled by multiplication"},
+      {300, 200, (1 << 20) + 1, false, "maxrgb 2^20 + 1: by division"},
       {200, 100, 99999999, false, "eight digits"},
       {200, 100, 999999999, false, "nine digits"},
       {5, 3, 0, true, "maxrgb 0: every byte 0"},
@@ -173,6 +176,34 @@ TEST_P(FastPaths, APipeGrowsThePlanesPastTheFirstStep) {
 #else
   GTEST_SKIP() << "no FIFO on this platform";
 #endif
+}
+
+// The converter's rescale by a multiplication against scale_sample's
+// division: every sample of the small and the common maxima and of the
+// largest, and for every maximum the samples at both ends, beyond them and
+// about the middle.
+TEST(SampleScaler, EqualsTheDivision) {
+  std::int64_t checked = 0;
+  std::string first_wrong;
+  const auto check = [&](std::int32_t top, std::int32_t v) {
+    ++checked;
+    if (first_wrong.empty() &&
+        ppma_detail::SampleScaler(top)(v) != ppma_detail::scale_sample(v, top))
+      first_wrong = "maxrgb " + std::to_string(top) + ", sample " + std::to_string(v);
+  };
+  constexpr std::int32_t kLargest = ppma_detail::SampleScaler::kLargest;
+  std::vector<std::int32_t> whole = {65535, 65536, 1000003, kLargest - 1, kLargest};
+  for (std::int32_t top = 1; top <= 1024; ++top) whole.push_back(top);
+  for (const std::int32_t top : whole) {
+    for (std::int32_t v = -2; v <= top + 2; ++v) check(top, v);
+  }
+  for (std::int32_t top = 1; top <= kLargest; ++top) {
+    for (const std::int32_t v : {std::numeric_limits<std::int32_t>::min(), 0, top / 2, top / 2 + 1,
+                                 top, std::numeric_limits<std::int32_t>::max()}) {
+      check(top, v);
+    }
+  }
+  EXPECT_EQ(first_wrong, "") << "of " << checked << " samples";
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernel, FastPaths,
