@@ -10,16 +10,19 @@
 //
 //   static constexpr bool kFromStarts;
 //   static void convert(const char* const* starts, const char** ends,
-//                       std::size_t count, std::int32_t* out);
+//                       std::size_t count, bool short_tokens,
+//                       std::int32_t* out);
 //     Stores in out[k] the value of the token that ends just before ends[k],
-//     for k below `count`: one to eight digits. A kernel whose kFromStarts
-//     is true reads each token forwards from starts[k], where it begins, and
-//     up to eight bytes from there; the others leave `starts` alone (the
-//     parser gathers it only for them) and read each token back from its
-//     end: its digits are the bytes before ends[k] back to the first byte
-//     that is not a digit (white space, or a NUL byte in front of the
-//     chunk), up to eight bytes before the end. `ends` has room for four
-//     entries after `count`, which convert may overwrite.
+//     for k below `count`: one to eight digits, or with `short_tokens` one
+//     to four, which a kernel may convert in a shorter way (the AVX2 kernel
+//     does; the common maximum 255 gives nothing longer). A kernel whose
+//     kFromStarts is true reads each token forwards from starts[k], where it
+//     begins, and up to eight bytes from there; the others leave `starts`
+//     alone (the parser gathers it only for them) and read each token back
+//     from its end: its digits are the bytes before ends[k] back to the
+//     first byte that is not a digit (white space, or a NUL byte in front
+//     of the chunk), up to eight bytes before the end. `ends` has room for
+//     four entries after `count`, which convert may overwrite.
 //
 // What the parser guarantees a kernel: 8 NUL bytes before the chunk, so
 // that the eight bytes before any token's end can be loaded; at least 72

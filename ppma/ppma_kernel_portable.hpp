@@ -40,7 +40,7 @@ struct PortableKernel {
   // Each value forwards from the token's start, its length known from its
   // end: the digits' low nibbles, moved to the top bytes.
   static constexpr bool kFromStarts = true;
-  static void convert(const char* const* starts, const char** ends, std::size_t count,
+  static void convert(const char* const* starts, const char** ends, std::size_t count, bool,
                       std::int32_t* out) {
     for (std::size_t k = 0; k < count; ++k) {
       const auto length = static_cast<int>(ends[k] - starts[k]);

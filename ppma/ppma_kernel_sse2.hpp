@@ -95,7 +95,8 @@ struct Sse2Kernel {
   static Kinds classify(const char* block) { return sse2_classify(block); }
 
   static constexpr bool kFromStarts = false;  // each value back from its end
-  static void convert(const char* const*, const char** ends, std::size_t count, std::int32_t* out) {
+  static void convert(const char* const*, const char** ends, std::size_t count, bool,
+                      std::int32_t* out) {
     sse2_convert(ends, count, out);
   }
 };

@@ -57,19 +57,25 @@ constexpr char kNoChunk[kStopBytes] = {};
 // Tokens that one run of clean blocks gathers at the most.
 constexpr std::size_t kRunTokens = 512;
 
-// Whether `digit` marks a run of nine digits wholly inside.
+// Whether `digit` marks a run of nine digits, or of five, wholly inside.
 inline bool nine_digits(std::uint64_t digit) {
   std::uint64_t run = digit & digit >> 1;  // runs of 2, 4 and 8
   run &= run >> 2;
   run &= run >> 4;
   return (run & digit >> 8) != 0;
 }
+inline bool five_digits(std::uint64_t digit) {
+  std::uint64_t run = digit & digit >> 1;
+  run &= run >> 2;
+  return (run & digit >> 4) != 0;
+}
 
 // Takes the tokens that end in the run of clean blocks (nothing but digits
 // and white space, no token over eight digits) from `block` on, whose
 // classes are `kinds`; `limit` at the most. First their ends are gathered,
 // then their values computed, so that neither loop depends on how many
-// tokens each block holds. Sets *after past the last one's end. Returns how
+// tokens each block holds; the kernel is told when no token of the run has
+// more than four digits. Sets *after past the last one's end. Returns how
 // many it took: none when the first block ends no token or holds a long one.
 template <typename Kernel>
 TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds, std::size_t limit,
@@ -80,6 +86,7 @@ TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds
   std::size_t started = 0;
   std::uint64_t before = 0;        // the digits of the block before
   std::uint64_t white_before = 1;  // whether the byte before the block is white space
+  bool short_tokens = true;
   for (;;) {
     const std::uint64_t digit = ~kinds.space;
     const std::uint64_t across = digit << 8 | before >> 56;  // runs across the blocks' border
@@ -88,6 +95,7 @@ TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds
     // so that no stretch of blank blocks is scanned again for each of them.
     const std::uint64_t ends = kinds.space & ~(kinds.space << 1 | white_before);
     if (ends == 0 || nine_digits(digit) || nine_digits(across)) break;
+    short_tokens = short_tokens && !five_digits(digit) && !five_digits(across);
     if constexpr (Kernel::kFromStarts) {
       for (std::uint64_t s = digit & (kinds.space << 1 | white_before); s != 0; s &= s - 1) {
         from[started++] = block + lowest_bit(s);
@@ -104,7 +112,7 @@ TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds
   const std::size_t count = std::min(n, limit);
   if (count == 0) return 0;
   *after = at[count - 1] + 1;
-  Kernel::convert(from, at, count, out);
+  Kernel::convert(from, at, count, short_tokens, out);
   return count;
 }
 

@@ -4,6 +4,7 @@
 // the positions where they end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,9 @@ TYPED_TEST(Kernels, ConvertTokensOfOneToEightDigits) {
       {"1 22 333 4444 55555 666666 7777777 88888888 9 ",
        {1, 4, 8, 13, 19, 26, 34, 43, 45},
        {1, 22, 333, 4444, 55555, 666666, 7777777, 88888888, 9}},
+      {"1 12 123 1234 0 00 000 0000 9 99 999 9999 4321 0 ",
+       {1, 4, 8, 13, 15, 18, 22, 27, 29, 32, 36, 41, 46, 48},
+       {1, 12, 123, 1234, 0, 0, 0, 0, 9, 99, 999, 9999, 4321, 0}},
   };
   for (const auto& row : rows) {
     const std::string block = block_of(row.text);
@@ -109,9 +113,19 @@ TYPED_TEST(Kernels, ConvertTokensOfOneToEightDigits) {
       from.push_back(block.data() + 8 + ppma_detail::lowest_bit(s));
     }
     for (std::size_t k = 0; k < row.ends.size(); ++k) at[k] = block.data() + 8 + row.ends[k];
-    std::vector<std::int32_t> values(row.ends.size());
-    TypeParam::Kernel::convert(from.data(), at.data(), row.ends.size(), values.data());
-    EXPECT_EQ(values, row.values) << row.text;
+    // Each row converted as any tokens, and as short ones where every
+    // token has four digits at most.
+    std::size_t longest = 0;
+    for (std::size_t k = 0, digits = 0; row.text[k] != '\0'; ++k) {
+      digits = row.text[k] >= '0' && row.text[k] <= '9' ? digits + 1 : 0;
+      longest = std::max(longest, digits);
+    }
+    const bool short_tokens = longest <= 4;
+    for (const bool as_short : {false, short_tokens}) {
+      std::vector<std::int32_t> values(row.ends.size());
+      TypeParam::Kernel::convert(from.data(), at.data(), row.ends.size(), as_short, values.data());
+      EXPECT_EQ(values, row.values) << row.text << (as_short ? " as short tokens" : "");
+    }
   }
 }
 
