@@ -14,8 +14,8 @@
 //                       std::int32_t* out);
 //     Stores in out[k] the value of the token that ends just before ends[k],
 //     for k below `count`: one to eight digits, or with `short_tokens` one
-//     to four, which a kernel may convert in a shorter way (the AVX2 kernel
-//     does; the common maximum 255 gives nothing longer). A kernel whose
+//     to four, which a kernel may convert in a shorter way (each kernel
+//     here does; the common maximum 255 gives nothing longer). A kernel whose
 //     kFromStarts is true reads each token forwards from starts[k], where it
 //     begins, and up to eight bytes from there; the others leave `starts`
 //     alone (the parser gathers it only for them) and read each token back
@@ -73,6 +73,13 @@ inline std::uint64_t load_eight(const char* p) {
          std::uint64_t{u[6]} << 48 | std::uint64_t{u[7]} << 56;
 }
 
+// Four bytes with the first in the lowest position, on any host.
+inline std::uint32_t load_four(const char* p) {
+  const auto* u = reinterpret_cast<const unsigned char*>(p);
+  return std::uint32_t{u[0]} | std::uint32_t{u[1]} << 8 | std::uint32_t{u[2]} << 16 |
+         std::uint32_t{u[3]} << 24;
+}
+
 // The value of up to eight digits held one a byte, each byte the digit's
 // value, the last digit in the top byte and zeros below the first: pairs,
 // quadruples and octets are combined in turn, each step one multiplication
@@ -81,6 +88,11 @@ inline std::int32_t combine_digits(std::uint64_t v) {
   v = ((v * (10u << 8 | 1u)) >> 8) & 0x00FF00FF00FF00FFu;
   v = ((v * (100u << 16 | 1u)) >> 16) & 0x0000FFFF0000FFFFu;
   return static_cast<std::int32_t>((v * (std::uint64_t{10000} << 32 | 1u)) >> 32);
+}
+// The same for up to four digits in 32 bits.
+inline std::int32_t combine_four_digits(std::uint32_t v) {
+  v = ((v * (10u << 8 | 1u)) >> 8) & 0x00FF00FFu;
+  return static_cast<std::int32_t>((v * (100u << 16 | 1u)) >> 16);
 }
 
 }  // namespace ppma_detail

@@ -38,10 +38,18 @@ struct PortableKernel {
   }
 
   // Each value forwards from the token's start, its length known from its
-  // end: the digits' low nibbles, moved to the top bytes.
+  // end: the digits' low nibbles, moved to the top bytes; short tokens in
+  // 32 bits, two multiplications instead of three.
   static constexpr bool kFromStarts = true;
-  static void convert(const char* const* starts, const char** ends, std::size_t count, bool,
-                      std::int32_t* out) {
+  static void convert(const char* const* starts, const char** ends, std::size_t count,
+                      bool short_tokens, std::int32_t* out) {
+    if (short_tokens) {
+      for (std::size_t k = 0; k < count; ++k) {
+        const auto length = static_cast<int>(ends[k] - starts[k]);
+        out[k] = combine_four_digits((load_four(starts[k]) & 0x0F0F0F0Fu) << (8 * (4 - length)));
+      }
+      return;
+    }
     for (std::size_t k = 0; k < count; ++k) {
       const auto length = static_cast<int>(ends[k] - starts[k]);
       out[k] = combine_digits((load_eight(starts[k]) & (0x0F * kOnes)) << (8 * (8 - length)));
