@@ -5,7 +5,8 @@
 Makes its own inputs (photo-like pictures of 1, 12 and 48 megapixels, maxval
 255 and 65535: a binary picture from make_photo, turned into plain P3 text by
 netpbm's plain writer), then runs every tool pinned to one core, alternating,
-several times each:
+several times each, each run after a sync (so that no tool waits on the
+writeback of another's output):
 
   travorn        travorn IN.ppm OUT.bmp (end to end)
   ppmtobmp       netpbm's ppmtobmp -bpp=24 on the same file
@@ -131,6 +132,10 @@ def large_pictures(args, exe, sizes):
             timed([exe["travorn"], plain, out_bmp])  # warm the page cache, make the BMP
             for _ in range(args.runs):
                 for name, run in tools:
+                    # Every tool starts with the files of the others on disk:
+                    # else the one that follows the large writers (travorn, at
+                    # the start of each round) waits on their writeback.
+                    os.sync()
                     wall, rss, text = run()
                     if name in LIBRARY_TIMED:
                         wall = float(text.split()[-1])  # the operation alone
@@ -312,7 +317,8 @@ def write_report(args, sizes, results, inputs, one, loops, threads, blanks, huge
     peak = lambda mp, maxval, tool: max(r for _, r in results[(mp, maxval, tool)]) * 1024
     lines = ["# travorn benchmark", "",
              "Made by `bench/run.py --runs %d --sizes %s` on %s (%s); every tool pinned to "
-             "one core (`taskset -c 0`); medians of %d runs, tools alternated within each run. "
+             "one core (`taskset -c 0`); medians of %d runs, tools alternated within each run, "
+             "each run after a `sync`. "
              "Inputs: photo-like pictures written by netpbm's plain writer. Seconds are "
              "wall-clock for whole processes (started from Python, through GNU time, which also "
              "gives the peak RSS), less the %.1f ms that starting `true` the same way takes; "
