@@ -21,11 +21,13 @@
 namespace ppma_detail {
 
 // As sse2_digits, twice as wide.
+template <int kBytes>
 TRAVORN_AVX2 inline __m256i avx2_digits(__m256i x) {
   const __m256i d = _mm256_sub_epi8(x, _mm256_set1_epi8('0'));  // white space and NUL: negative
   __m256i drop = _mm256_cmpgt_epi8(_mm256_setzero_si256(), d);
-  for (int shift = 8; shift < 64; shift *= 2) {
-    drop = _mm256_or_si256(drop, _mm256_srli_epi64(drop, shift));
+  for (int shift = 8; shift < 8 * kBytes; shift *= 2) {  // within each lane
+    drop = _mm256_or_si256(
+        drop, kBytes == 8 ? _mm256_srli_epi64(drop, shift) : _mm256_srli_epi32(drop, shift));
   }
   return _mm256_andnot_si256(drop, d);
 }
@@ -46,7 +48,7 @@ TRAVORN_AVX2 inline __m256i avx2_values(const char* const* ends) {
   for (int h = 0; h < 2; ++h) {
     std::int64_t word[4];
     for (int i = 0; i < 4; ++i) std::memcpy(&word[i], ends[2 * h + i % 2 + i / 2 * 4] - 8, 8);
-    half[h] = avx2_quads(avx2_digits(_mm256_set_epi64x(word[3], word[2], word[1], word[0])));
+    half[h] = avx2_quads(avx2_digits<8>(_mm256_set_epi64x(word[3], word[2], word[1], word[0])));
   }
   return _mm256_madd_epi16(_mm256_packs_epi32(half[0], half[1]),
                            _mm256_set1_epi32(1 << 16 | 10000));
@@ -57,12 +59,8 @@ TRAVORN_AVX2 inline __m256i avx2_values(const char* const* ends) {
 TRAVORN_AVX2 inline __m256i avx2_short_values(const char* const* ends) {
   std::int32_t w[8];
   for (int i = 0; i < 8; ++i) std::memcpy(&w[i], ends[i] - 4, 4);
-  const __m256i x = _mm256_setr_epi32(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7]);
-  const __m256i d = _mm256_sub_epi8(x, _mm256_set1_epi8('0'));
-  __m256i drop = _mm256_cmpgt_epi8(_mm256_setzero_si256(), d);
-  drop = _mm256_or_si256(drop, _mm256_srli_epi32(drop, 8));
-  drop = _mm256_or_si256(drop, _mm256_srli_epi32(drop, 16));
-  return avx2_quads(_mm256_andnot_si256(drop, d));
+  return avx2_quads(
+      avx2_digits<4>(_mm256_setr_epi32(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7])));
 }
 
 struct Avx2Kernel {

@@ -37,14 +37,17 @@ inline Kinds sse2_classify(const char* block) {
   return kinds;
 }
 
-// The eight bytes before each end, one token to a 64-bit lane: the digits'
-// values, with every byte from the last one that is not a digit back made
-// zero, so that each lane holds one token's digits at its top.
+// The `kBytes` bytes (8 or 4) before each end, one token to a lane of that
+// many bytes: the digits' values, with every byte from the last one that is
+// not a digit back made zero, so that each lane holds one token's digits at
+// its top.
+template <int kBytes>
 inline __m128i sse2_digits(__m128i x) {
   const __m128i d = _mm_sub_epi8(x, _mm_set1_epi8('0'));  // white space and NUL: negative
   __m128i drop = _mm_cmplt_epi8(d, _mm_setzero_si128());
-  for (int shift = 8; shift < 64; shift *= 2) {
-    drop = _mm_or_si128(drop, _mm_srli_epi64(drop, shift));
+  for (int shift = 8; shift < 8 * kBytes; shift *= 2) {  // within each lane
+    drop =
+        _mm_or_si128(drop, kBytes == 8 ? _mm_srli_epi64(drop, shift) : _mm_srli_epi32(drop, shift));
   }
   return _mm_andnot_si128(drop, d);
 }
@@ -71,7 +74,7 @@ inline __m128i sse2_values(const char* const* ends) {
   for (int h = 0; h < 2; ++h) {
     std::int64_t word[2];
     for (int i = 0; i < 2; ++i) std::memcpy(&word[i], ends[2 * h + i] - 8, 8);
-    half[h] = sse2_quads(sse2_digits(_mm_set_epi64x(word[1], word[0])));
+    half[h] = sse2_quads(sse2_digits<8>(_mm_set_epi64x(word[1], word[0])));
   }
   return _mm_madd_epi16(_mm_packs_epi32(half[0], half[1]), _mm_set1_epi32(1 << 16 | 10000));
 }
@@ -81,12 +84,7 @@ inline __m128i sse2_values(const char* const* ends) {
 inline __m128i sse2_short_values(const char* const* ends) {
   std::int32_t word[4];
   for (int i = 0; i < 4; ++i) std::memcpy(&word[i], ends[i] - 4, 4);
-  const __m128i d =
-      _mm_sub_epi8(_mm_setr_epi32(word[0], word[1], word[2], word[3]), _mm_set1_epi8('0'));
-  __m128i drop = _mm_cmplt_epi8(d, _mm_setzero_si128());
-  drop = _mm_or_si128(drop, _mm_srli_epi32(drop, 8));
-  drop = _mm_or_si128(drop, _mm_srli_epi32(drop, 16));
-  return sse2_quads(_mm_andnot_si128(drop, d));
+  return sse2_quads(sse2_digits<4>(_mm_setr_epi32(word[0], word[1], word[2], word[3])));
 }
 
 // The values of `count` tokens, four at a time, each back from its end;
