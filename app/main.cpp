@@ -58,9 +58,7 @@ const char* answer(int argc, char* argv[]) {
 // An interrupted run leaves no picture cut short: the output being written
 // is removed, then the signal ends the process as it would have.
 void interrupted(int signal_number) {
-  if (const char* unfinished = travorn_detail::unfinished_output.load()) {
-    travorn_detail::unlink_now(unfinished);
-  }
+  travorn_detail::remove_unfinished();
   travorn_detail::die_of(signal_number);
 }
 }  // namespace

@@ -9,11 +9,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
-#include <optional>
 
 #include "bmp/bmp.hpp"
 #include "bmp/bmp_internal.hpp"
@@ -22,7 +19,8 @@
 #include "common/report.hpp"
 #include "common/sizes.hpp"
 #include "ppma/ppma.hpp"
-#include "ppma/ppma_sink.hpp"
+#include "ppma/ppma_reader.hpp"
+#include "ppma/ppma_scale.hpp"
 
 #if TRAVORN_HAS_AVX2
 #include <immintrin.h>
@@ -102,38 +100,36 @@ TRAVORN_AVX2 void join_scaled_avx2(const std::int32_t* rgb, std::size_t pixels, 
 }
 #endif
 
-// The converter's destination for the samples: each batch rescaled to
-// bytes straight into the BMP file's rows, which the file puts in place as
-// they fill. No plane of the picture is ever made.
-class BmpRows final : public ppma_detail::SampleSink {
+// The converter's rows: each batch of samples rescaled to bytes straight
+// into the BMP file's rows, which the file puts in place as they fill. No
+// plane of the picture is ever made.
+class BmpRows {
  public:
-  explicit BmpRows(const char* output_file_name) : output_file_name_(output_file_name) {}
+  // For a picture whose samples run from 0 to `maxrgb`, at least 1.
+  BmpRows(bmp_detail::StreamedFile& file, std::int32_t maxrgb)
+      : file_(file),
+        maxrgb_(maxrgb),
+        scaled_(maxrgb <= ppma_detail::SampleScaler::kLargest),
+        scaler_(std::min(maxrgb, ppma_detail::SampleScaler::kLargest)) {}
 
-  void begin(std::int32_t xsize, std::int32_t ysize, std::int32_t maxrgb) override {
-    maxrgb_ = maxrgb;
-    file_.emplace(output_file_name_, static_cast<std::uint32_t>(xsize),
-                  static_cast<std::uint32_t>(ysize));
-    if (maxrgb >= 1 && maxrgb <= ppma_detail::SampleScaler::kLargest) scaler_.emplace(maxrgb);
-  }
-  bool make_room(std::uint64_t, std::uint64_t) override { return true; }  // nothing grows here
-  // Each batch rescaled and interleaved in one pass, straight into the
-  // file's rows.
-  void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) override {
-    for (std::size_t left = samples / 3; left > 0;) {
-      std::size_t pixels = 0;
-      char* const to = file_->room(first, &pixels);
+  // Whether more pixels may come: false once the file has failed.
+  bool ready() const { return file_.ready(); }
+
+  // Rescales and interleaves `pixels` pixels of samples, pixels `first` and
+  // on, in one pass straight into the file's rows.
+  void store(std::uint64_t first, const std::int32_t* rgb, std::size_t pixels) {
+    for (std::size_t left = pixels; left > 0;) {
+      std::size_t piece = 0;
+      char* const to = file_.room(first, &piece);
       if (to == nullptr) return;  // the file failed: finish() reports it
-      pixels = std::min(pixels, left);
-      join(rgb, pixels, to);
-      first += pixels;
-      rgb += 3 * pixels;
-      left -= pixels;
-      file_->filled(first);
+      piece = std::min(piece, left);
+      join(rgb, piece, to);
+      first += piece;
+      rgb += 3 * piece;
+      left -= piece;
+      file_.filled(first);
     }
   }
-
-  // Finishes the BMP file: false on failure, after its report.
-  bool finish() { return file_->finish(); }
 
  private:
   // Rescales `pixels` pixels of samples into the file's bytes at `to`.
@@ -142,13 +138,13 @@ class BmpRows final : public ppma_detail::SampleSink {
 #if TRAVORN_HAS_AVX2
     if (travorn_detail::instruction_set() == travorn_detail::InstructionSet::kAvx2) {
       if (maxrgb_ == 255) return join_clamped_avx2(rgb, pixels, to);
-      if (scaler_) return join_scaled_avx2(rgb, pixels, to, *scaler_);
+      if (scaled_) return join_scaled_avx2(rgb, pixels, to, scaler_);
     }
 #endif
     if (maxrgb_ == 255) {  // the common case: only the clamp can change a sample
       join_samples(rgb, pixels, to, clamped);
-    } else if (scaler_) {
-      join_samples(rgb, pixels, to, *scaler_);
+    } else if (scaled_) {
+      join_samples(rgb, pixels, to, scaler_);
     } else {
       const std::int32_t top = maxrgb_;
       join_samples(rgb, pixels, to,
@@ -156,63 +152,103 @@ class BmpRows final : public ppma_detail::SampleSink {
     }
   }
 
-  const char* output_file_name_;
-  std::int32_t maxrgb_ = 0;
-  std::optional<ppma_detail::SampleScaler> scaler_;  // for maxima up to SampleScaler::kLargest
-  std::optional<bmp_detail::StreamedFile> file_;
+  bmp_detail::StreamedFile& file_;
+  std::int32_t maxrgb_;
+  bool scaled_;  // rescaled by scaler_, for maxima up to SampleScaler::kLargest
+  ppma_detail::SampleScaler scaler_;
 };
 
-// True when `file_name` is a regular file, or a link to one, that holds
-// something other than a BMP file: it is not empty and does not begin with
-// the letters "BM". Such a file was not written by a BMP writer, so it is
-// not replaced.
-bool holds_other_than_bmp(const char* file_name) {
-  if (travorn_detail::regular_file_size(file_name) <= 0) return false;
-  std::ifstream in(file_name, std::ios::binary);
+// Pulls the samples from `reader` into `rows`, a batch at a time, until the
+// last pixel, or until the file fails (the read stops then, quietly). False,
+// after the reader's report, when the input fails.
+bool convert(ppma_detail::ImageReader& reader, BmpRows& rows) {
+  std::int32_t batch[3 * ppma_detail::kBatchPixels];
+  for (std::uint64_t done = 0; done < reader.pixels() && rows.ready();) {
+    const auto n = static_cast<std::size_t>(
+        std::min<std::uint64_t>(ppma_detail::kBatchPixels, reader.pixels() - done));
+    std::size_t samples = 0;
+    if (!reader.read_pixels(batch, n, &samples)) return false;
+    rows.store(done, batch, n);
+    done += n;
+  }
+  return true;
+}
+
+// True when the output is an existing regular file, or a link to one, that
+// holds something other than a BMP file: it is not empty and does not begin
+// with the letters "BM". Such a file was not written by a BMP writer, so it
+// is not replaced.
+bool holds_other_than_bmp(const travorn_detail::OutputFile& output) {
+  if (output.target().kind != travorn_detail::FileKind::kRegular || output.target().size <= 0) {
+    return false;
+  }
   char magic[2] = {};
-  in.read(magic, 2);
-  return in.gcount() != 2 || magic[0] != 'B' || magic[1] != 'M';
+  return !output.read_start(magic, 2) || magic[0] != 'B' || magic[1] != 'M';
 }
 
 // Refuses, with its report, an output that must not be written, before
-// anything is read or written: the input file under any name, the file or
-// pipe where the reports go, or a file that is not a BMP file.
-bool refused(const char* input_file_name, const char* output_file_name) {
-  std::error_code ec;
-  if (std::filesystem::equivalent(input_file_name, output_file_name, ec)) {
+// anything is read or written: the input under any name (a device such as
+// /dev/null is never taken for it), the file or pipe where the reports go, a
+// file that is not a BMP file, or a file that no new one can replace.
+bool refused(const ppma_detail::ImageReader& reader, const travorn_detail::OutputFile& output,
+             travorn_detail::OutputFile::Route route, const char* output_file_name) {
+  using travorn_detail::same_file;
+  const travorn_detail::FileFacts& target = output.target();
+  if (reader.is_open() && reader.facts().kind != travorn_detail::FileKind::kDevice &&
+      same_file(reader.facts(), target)) {
     report("TRAVORN - Fatal error!\n") << "  The output file is the input file.\n";
-  } else if (travorn_detail::is_standard_output(output_file_name)) {
+  } else if (same_file(travorn_detail::standard_output(), target)) {
     report("TRAVORN - Fatal error!\n")
         << "  The output file is the standard output, where the reports go.\n";
-  } else if (holds_other_than_bmp(output_file_name)) {
+  } else if (holds_other_than_bmp(output)) {
     report("TRAVORN - Fatal error!\n")
         << "  The output file \"" << output_file_name << "\" exists and is not a BMP file.\n";
+  } else if (route == travorn_detail::OutputFile::Route::kKept) {
+    report("TRAVORN - Fatal error!\n") << "  No new file can be made beside \"" << output_file_name
+                                       << "\" to replace it, so it is kept.\n";
   } else {
     return false;
   }
   return true;
 }
 
+int read_failed() {
+  report("TRAVORN - Fatal error!\n") << "  PPMA_READ failed.\n";
+  return 1;
+}
+
 }  // namespace
 
+// The output is looked at, and a new file made beside it, before the input
+// is read; once the header is accepted, what the output cannot take (it
+// cannot be opened, the picture is too large for a BMP file) is reported
+// before a sample is read, after the size lines as the writer's failure.
 int travorn(const char* input_file_name, const char* output_file_name) {
   if (travorn_detail::refuse_null(
           "TRAVORN - Fatal error!\n",
-          {{input_file_name, "the input file name"}, {output_file_name, "the output file name"}}) ||
-      refused(input_file_name, output_file_name))
+          {{input_file_name, "the input file name"}, {output_file_name, "the output file name"}})) {
     return 1;
-  BmpRows rows(output_file_name);
+  }
+  ppma_detail::ImageReader reader(input_file_name);
+  travorn_detail::OutputFile output;
+  if (refused(reader, output, output.prepare(output_file_name), output_file_name)) return 1;
   int32_t xsize = 0;
   int32_t ysize = 0;
   int32_t maxrgb = 0;
-  if (ppma_detail::read_image(input_file_name, &xsize, &ysize, &maxrgb, rows) != 0) {
-    report("TRAVORN - Fatal error!\n") << "  PPMA_READ failed.\n";
+  if (!reader.read_header(&xsize, &ysize, &maxrgb)) return read_failed();
+  if (maxrgb < 1) {
+    report("TRAVORN - Fatal error!\n")
+        << "  The maximum sample value MAXRGB = " << maxrgb << " is below 1.\n";
     return 1;
   }
+  bmp_detail::StreamedFile file(output, static_cast<std::uint32_t>(xsize),
+                                static_cast<std::uint32_t>(ysize));
+  BmpRows rows(file, maxrgb);
+  if (!convert(reader, rows)) return read_failed();
   report("TRAVORN:\n") << "  XSIZE = " << xsize << ".\n"
                        << "  YSIZE = " << ysize << ".\n";
   report("TRAVORN:\n") << "  Flipping data orientation.\n";
-  if (!rows.finish()) {
+  if (!file.finish()) {
     report("TRAVORN - Fatal error!\n") << "  BMP_24_WRITE failed.\n";
     return 1;
   }

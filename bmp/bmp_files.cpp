@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Whole files: the two writers, the reader and the description of a file.
 // Each opens and closes its own stream and calls the format-level operations.
-#include <fstream>
+#include <istream>
 #include <memory>
 #include <new>
 
@@ -107,15 +107,14 @@ struct Layout {
   }
 };
 
-// Opens `file_name` for reading and notes its size; false, after the
-// report under `header_line`, when it cannot be opened.
-bool open_input(const char* file_name, const char* header_line, std::ifstream* in, Layout* h) {
-  in->open(file_name, std::ios::in | std::ios::binary);
-  if (!*in) {
+// Whether `file` could be opened; notes its size. False, after the report
+// under `header_line`, when it could not.
+bool opened(const travorn_detail::InputFile& file, const char* header_line, Layout* h) {
+  if (!file.is_open()) {
     report(header_line) << "  Could not open the input file.\n";
     return false;
   }
-  h->file_size = travorn_detail::regular_file_size(file_name);
+  h->file_size = file.facts().size;
   return true;
 }
 
@@ -171,9 +170,11 @@ bool read_headers(std::istream& in, const char* fatal, bool print, Layout* h) {
 // memory. False on failure, after the report.
 bool skip_palette(std::istream& in, const char* fatal, Layout* h) {
   unsigned char piece[4][kPalettePiece];
-  for (std::uint32_t first = 0; first < h->colorsused; first += kPalettePiece) {
-    const std::uint32_t count = std::min(kPalettePiece, h->colorsused - first);
-    if (bmp_detail::palette_read_from(in, first, count, piece[0], piece[1], piece[2], piece[3])) {
+  for (std::uint64_t first = 0; first < h->colorsused; first += kPalettePiece) {  // never wraps
+    const auto count =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(kPalettePiece, h->colorsused - first));
+    if (bmp_detail::palette_read_from(in, static_cast<std::uint32_t>(first), count, piece[0],
+                                      piece[1], piece[2], piece[3])) {
       report(fatal) << "  BMP_PALETTE_READ failed.\n";
       return false;
     }
@@ -312,9 +313,10 @@ bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned c
                                                 {b, "B"}})) {
     return true;
   }
-  std::ifstream in;
+  travorn_detail::InputFile file(file_name);
   Layout h;
-  if (!open_input(file_name, "BMP_READ - Fatal error!\n", &in, &h)) return true;
+  if (!opened(file, "BMP_READ - Fatal error!\n", &h)) return true;
+  std::istream& in = file.stream();
   const bool headers_read = read_headers(in, fatal, false, &h);
   if (h.sized) {
     *xsize = h.width;
@@ -344,9 +346,10 @@ bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned c
 bool bmp_print_test(const char* file_name) {
   const char* const fatal = "BMP_PRINT_TEST: Fatal error!\n";
   if (refuse_null("BMP_PRINT_TEST - Fatal error!\n", {{file_name, "the file name"}})) return true;
-  std::ifstream in;
+  travorn_detail::InputFile file(file_name);
   Layout h;
-  if (!open_input(file_name, "BMP_PRINT_TEST - Fatal error!\n", &in, &h)) return true;
+  if (!opened(file, "BMP_PRINT_TEST - Fatal error!\n", &h)) return true;
+  std::istream& in = file.stream();
   report("BMP_PRINT_TEST:\n") << "  Contents of BMP file \"" << file_name << "\"\n";
   std::uint64_t bytes = 0;
   std::unique_ptr<unsigned char[]> plane[3];

@@ -77,17 +77,24 @@ bool palette_read_from(std::istream& in, std::uint32_t first, std::uint32_t coun
                        unsigned char* g, unsigned char* b, unsigned char* a);
 
 // A 24-bit file with a positive HEIGHT (the picture's bottom row stored
-// first) written as its pixels arrive, the top row first. Each block of
-// rows goes straight to its place in a new file beside the output; where
-// the output is written in place (a pipe, a device, a folder where no new
-// file may be made), the blocks gather in memory and go out in order at the
-// end. Memory in use: one block (256 KiB at most) whatever the picture's
-// size, or, written in place, the file's bytes as they arrive. A failure
-// (too large, not opened, a write) stops the writing and is reported by
-// finish(); a file not finished is removed, and an old one stays whole.
+// first) written as its pixels arrive, the top row first, into an output
+// the caller has prepared. Each block of rows goes straight to its place in
+// the new file beside the output; where the output is written in place (a
+// pipe, a terminal, a device), the blocks gather in memory and go out in
+// order at the end. Memory in use: one block (256 KiB at most) whatever
+// the picture's size, or, written in place, the file's bytes as they
+// arrive. A failure (too large, not opened, a write) stops the writing, is
+// told by ready(), and is reported by finish(); a file not finished is
+// removed, and an old one stays whole.
 class StreamedFile {
  public:
-  StreamedFile(const char* file_name, std::uint32_t width, std::uint32_t height);
+  // For a picture of `width` by `height` pixels into `file`; a device or a
+  // pipe is opened now (a FIFO waits for its reader).
+  StreamedFile(travorn_detail::OutputFile& file, std::uint32_t width, std::uint32_t height);
+
+  // Whether the pixels may come: false once the picture is known too large,
+  // the file could not be opened or a write failed.
+  bool ready() const { return failure_ == Failure::kNone; }
 
   // Where pixel `first` (counted across the rows from the top row's first)
   // goes among the file's bytes, and in *pixels how many pixels from there
@@ -112,16 +119,14 @@ class StreamedFile {
 
   bool start_block(std::uint64_t first);
   void flush();
+  bool write_rest();
   std::uint64_t place(std::uint64_t row, std::uint64_t column) const;
 
-  const char* name_;
+  travorn_detail::OutputFile& file_;
   std::uint32_t width_, height_;
   std::uint64_t row_bytes_;
   std::size_t rows_per_block_ = 0;  // 0: a row is wider than a block, written in pieces
   Failure failure_ = Failure::kNone;
-  bool opened_ = false;     // the file is open
-  bool in_memory_ = false;  // it is to be written in place: the blocks wait in memory
-  travorn_detail::OutputFile file_;
   Block block_{0, 0, nullptr};
   std::size_t block_room_ = 0;
   std::uint64_t block_first_ = 0, block_end_ = 0;  // the pixels it holds

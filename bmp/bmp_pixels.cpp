@@ -149,7 +149,8 @@ bool read_padding(std::istream& in, std::uint32_t count, const char* warning_hea
 
 // Reads `rows` rows of `width` pixels into the planes, a piece of a row at
 // a time. False, after the report, when the input ends before a pixel's last
-// byte: the components of that pixel read so far stay stored.
+// byte (the components of that pixel read so far stay stored) or in the
+// padding of a row before the last.
 template <int kDepth>
 bool read_rows(std::istream& in, std::uint32_t width, std::uint32_t rows,
                unsigned char* const plane[3], const char* fatal, const char* warning) {
@@ -176,7 +177,9 @@ bool read_rows(std::istream& in, std::uint32_t width, std::uint32_t rows,
       }
       j += n;
     }
-    if (!read_padding(in, pad, warning, i)) return true;  // a minor error: the pixels are read
+    // A cut in the last row's padding is a minor error: every pixel is
+    // read. Before the last row, the rows after it are missing.
+    if (!read_padding(in, pad, warning, i)) return i + 1 == rows;
   }
   return true;
 }

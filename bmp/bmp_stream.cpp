@@ -17,11 +17,14 @@ constexpr std::uint64_t kBlockBytes = std::uint64_t{256} * 1024;
 
 namespace bmp_detail {
 
-StreamedFile::StreamedFile(const char* file_name, std::uint32_t width, std::uint32_t height)
-    : name_(file_name), width_(width), height_(height), row_bytes_(row_bytes(width, 3)) {
+StreamedFile::StreamedFile(travorn_detail::OutputFile& file, std::uint32_t width,
+                           std::uint32_t height)
+    : file_(file), width_(width), height_(height), row_bytes_(row_bytes(width, 3)) {
   std::uint64_t pixel_bytes = 0;
   if (!pixel_bytes_within(width, static_cast<std::int32_t>(height), 3, 0, &pixel_bytes)) {
     failure_ = Failure::kTooLarge;
+  } else if (!file_.open()) {
+    failure_ = Failure::kOpen;
   }
   if (row_bytes_ > 0 && row_bytes_ <= kBlockBytes) {
     rows_per_block_ =
@@ -82,22 +85,10 @@ void StreamedFile::filled(std::uint64_t end) {
 }
 
 // Sends the block to its place, or keeps it when the file is written in
-// place. The file is opened with the first block: beside the output where
-// it can be, else not before finish(), so that nothing is lost should the
-// picture not be finished.
+// place.
 void StreamedFile::flush() {
-  using Route = travorn_detail::OutputFile::Route;
   if (failure_ != Failure::kNone) return;
-  if (!opened_ && !in_memory_) {
-    Route route = Route::kRefused;
-    if (!file_.open(name_, /*only_beside=*/true, &route)) {
-      failure_ = Failure::kOpen;
-      return;
-    }
-    in_memory_ = route == Route::kInPlace;
-    opened_ = !in_memory_;
-  }
-  if (in_memory_) {
+  if (!file_.beside()) {
     kept_.push_back(std::move(block_));
     block_ = Block{0, 0, nullptr};
   } else if (!file_.write_at(block_.offset, block_.bytes.get(), block_.size)) {
@@ -105,27 +96,23 @@ void StreamedFile::flush() {
   }
 }
 
-bool StreamedFile::finish() {
+// The headers at the file's start and, in place, every block in order.
+bool StreamedFile::write_rest() {
   std::ostringstream headers;
   write_headers(headers, 24, width_, static_cast<std::int32_t>(height_), 0);
   const std::string& bytes = headers.str();
-  if (failure_ == Failure::kNone && opened_) {
-    if (!file_.write_at(0, bytes.data(), bytes.size())) failure_ = Failure::kWrite;
-  } else if (failure_ == Failure::kNone) {  // opened now, and written in order
-    if (!file_.open(name_)) {
-      failure_ = Failure::kOpen;
-    } else {
-      opened_ = true;
-      std::sort(kept_.begin(), kept_.end(),
-                [](const Block& x, const Block& y) { return x.offset < y.offset; });
-      file_.stream().write(bytes.data(), std::streamsize(bytes.size()));
-      for (const Block& block : kept_) {
-        file_.stream().write(block.bytes.get(), std::streamsize(block.size));
-      }
-    }
-  }
-  if (opened_ && failure_ != Failure::kNone) file_.abandon();
-  if (opened_ && failure_ == Failure::kNone && !file_.close()) failure_ = Failure::kWrite;
+  if (file_.beside()) return file_.write_at(0, bytes.data(), bytes.size());
+  std::sort(kept_.begin(), kept_.end(),
+            [](const Block& x, const Block& y) { return x.offset < y.offset; });
+  std::ostream& out = file_.stream();
+  out.write(bytes.data(), std::streamsize(bytes.size()));
+  for (const Block& block : kept_) out.write(block.bytes.get(), std::streamsize(block.size));
+  return static_cast<bool>(out);
+}
+
+bool StreamedFile::finish() {
+  if (failure_ == Failure::kNone && !(write_rest() && file_.close())) failure_ = Failure::kWrite;
+  if (failure_ != Failure::kNone) file_.abandon();
   const char* const fatal = "BMP_24_WRITE - Fatal error!\n";
   switch (failure_) {
     case Failure::kNone:

@@ -35,6 +35,7 @@
 #include <istream>
 #include <new>
 
+#include "common/files.hpp"
 #include "common/instruction_set.hpp"
 #include "ppma/ppma_internal.hpp"
 #include "ppma/ppma_kernel_avx2.hpp"
@@ -228,7 +229,12 @@ bool SampleParser::refill() {
   std::streambuf* const buffer = in_.rdbuf();
   if (buffer == nullptr || !chunk_ || at_end_) return false;
   char* const data = chunk_.get() + kFrontBytes;
-  const std::streamsize got = buffer->sgetn(data, kChunkBytes);
+  std::streamsize got = 0;
+  try {
+    got = buffer->sgetn(data, kChunkBytes);
+  } catch (const travorn_detail::ReadFailure&) {  // a read error of the module's own file
+    in_.setstate(std::ios::badbit);
+  }
   if (got <= 0) {
     at_end_ = true;
     in_.setstate(std::ios::eofbit);

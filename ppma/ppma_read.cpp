@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Reading a P3 file: open it, read the header line by line, check the size,
-// make room for the planes, read the samples.
+// make room for the planes, read the samples as the reader hands them out.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -15,15 +15,15 @@
 #include "ppma/ppma.hpp"
 #include "ppma/ppma_internal.hpp"
 #include "ppma/ppma_parser.hpp"
-#include "ppma/ppma_sink.hpp"
+#include "ppma/ppma_reader.hpp"
 
 using ppma_detail::Decimal;
+using ppma_detail::ImageReader;
 using ppma_detail::is_digit;
 using ppma_detail::is_space;
 using ppma_detail::kBatchPixels;
 using ppma_detail::report;
 using ppma_detail::SampleParser;
-using ppma_detail::SampleSink;
 using travorn_detail::product_within;
 
 namespace {
@@ -42,21 +42,56 @@ constexpr std::uint64_t kMinSampleChars = 2;
 constexpr std::uint64_t kFirstGrowth = 1u << 20;
 
 // Three integer planes: the caller's (format-level read) or new ones.
-class IntegerPlanes final : public SampleSink {
+class IntegerPlanes {
  public:
   IntegerPlanes(std::int32_t* r, std::int32_t* g, std::int32_t* b) : plane_{r, g, b} {}
 
-  void begin(std::int32_t xsize, std::int32_t ysize, std::int32_t) override {
-    pixels_ = std::uint64_t(xsize) * std::uint64_t(ysize);
-  }
   // New planes of `pixels` elements holding the first `kept` of the old ones.
-  bool make_room(std::uint64_t pixels, std::uint64_t kept) override {
+  bool make_room(std::uint64_t pixels, std::uint64_t kept) {
     if (!travorn_detail::renew_planes(owned_, pixels, kept)) return false;
     for (int c = 0; c < 3; ++c) plane_[c] = owned_[c].get();
     room_ = pixels;
     return true;
   }
-  void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) override {
+
+  // Fills the planes with `pixels` pixels of samples, a batch at a time
+  // from `parse(rgb, count, &samples)`, which is true when it parsed the
+  // samples of all `count` pixels. With `grows`, the room is widened before
+  // the samples that need it are stored. False when a batch falls short.
+  template <typename Parse>
+  bool fill(std::uint64_t pixels, bool grows, Parse parse) {
+    std::int32_t batch[3 * kBatchPixels];
+    if (!grows) room_ = pixels;
+    for (std::uint64_t done = 0; done < pixels;) {
+      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kBatchPixels, pixels - done));
+      std::size_t parsed = 0;
+      const bool whole = parse(batch, n, &parsed);
+      if (done + n > room_) {
+        if (!whole) return false;
+        if (!make_room(std::min(pixels, std::max(kFirstGrowth, 2 * room_)), done)) {
+          ImageReader::report_data_failure();
+          return false;
+        }
+      }
+      store(done, batch, parsed);
+      if (!whole) return false;
+      done += n;
+    }
+    return true;
+  }
+
+  // Hands the planes to the caller after a success, and after a failed read
+  // into planes that have room for the whole image (never shorter ones).
+  void hand_over(bool ok, std::uint64_t pixels, std::int32_t** r, std::int32_t** g,
+                 std::int32_t** b) {
+    if (!ok && (room_ < pixels || !owned_[0])) return;
+    *r = owned_[0].release();
+    *g = owned_[1].release();
+    *b = owned_[2].release();
+  }
+
+ private:
+  void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) {
     std::int32_t* const r = plane_[0] + first;
     std::int32_t* const g = plane_[1] + first;
     std::int32_t* const b = plane_[2] + first;
@@ -70,45 +105,15 @@ class IntegerPlanes final : public SampleSink {
     if (samples % 3 > 1) g[pixels] = rgb[3 * pixels + 1];
   }
 
-  // Hands the planes to the caller after a success, and after a failed read
-  // into planes that have room for the whole image (never shorter ones).
-  void hand_over(bool ok, std::int32_t** r, std::int32_t** g, std::int32_t** b) {
-    if (!ok && (room_ < pixels_ || !owned_[0])) return;
-    *r = owned_[0].release();
-    *g = owned_[1].release();
-    *b = owned_[2].release();
-  }
-
- private:
   std::int32_t* plane_[3];
   std::unique_ptr<std::int32_t[]> owned_[3];
-  std::uint64_t pixels_ = 0;
   std::uint64_t room_ = 0;
 };
 
-// Parses the samples of `pixels` pixels into `sink`. With `growing`, the
-// sink's room is widened before the samples that need it are stored.
-// False when a token is not a sample or the input ends too soon.
-bool read_samples(std::istream& in, std::uint64_t pixels, SampleSink& sink, bool growing) {
-  SampleParser parser(in);
-  std::int32_t batch[3 * kBatchPixels];
-  std::uint64_t room = 0;
-  for (std::uint64_t done = 0; done < pixels;) {
-    const std::size_t n =
-        static_cast<std::size_t>(std::min<std::uint64_t>(kBatchPixels, pixels - done));
-    std::size_t parsed = 0;
-    const bool whole = parser.parse(batch, 3 * n, &parsed) == SampleParser::kFull;
-    if (growing && done + n > room) {
-      if (!whole) return false;
-      room = std::min(pixels, std::max(kFirstGrowth, 2 * room));
-      if (!sink.make_room(room, done)) return false;
-    }
-    sink.store(done, batch, parsed);
-    if (!whole) return false;
-    done += n;
-  }
-  if (pixels > 0) parser.give_back();
-  return true;
+// Whether the planes of `pixels` pixels take more than the trusted size.
+bool beyond_trust(std::uint64_t pixels) {
+  std::uint64_t bytes = 0;
+  return !product_within(3 * sizeof(std::int32_t), pixels, kTrustedImageBytes, &bytes);
 }
 
 // False, after the report, for sizes that no plane can be made for; else
@@ -127,69 +132,53 @@ bool size_accepted(std::int32_t xsize, std::int32_t ysize, std::uint64_t* pixels
   return true;
 }
 
-// Makes room in `sink` and reads the samples of `pixels` pixels into it;
-// false, after the report, on failure. Memory follows the input: beyond the trusted size, a regular
-// file must be long enough for the samples, and input of unknown length makes the room grow as the
-// samples arrive.
-bool read_planes(std::ifstream& file_in, const char* file_name, std::uint64_t pixels,
-                 SampleSink& sink) {
-  const std::int64_t left =
-      travorn_detail::bytes_after(travorn_detail::regular_file_size(file_name), file_in.tellg());
-  std::uint64_t bytes = 0;
-  const bool trusted = product_within(3 * sizeof(std::int32_t), pixels, kTrustedImageBytes, &bytes);
-  const bool growing = !trusted && left < 0;
-  if (!trusted && left >= 0 &&
-      !product_within(3 * kMinSampleChars, pixels, std::uint64_t(left), &bytes)) {
-    report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_DATA failed.\n";
-    return false;
-  }
-  if (!growing && !sink.make_room(pixels, 0)) {
-    report("PPMA_READ - Fatal error!\n") << "  Not enough memory for the image planes.\n";
-    return false;
-  }
-  if (!read_samples(file_in, pixels, sink, growing)) {
-    report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_DATA failed.\n";
-    return false;
-  }
-  return true;
+// The report of a header text where a number for item `expected` (0, 1,
+// 2: XSIZE, YSIZE, MAXRGB) was expected: the text from `start` on, cut
+// after 40 characters, bytes outside printable ASCII shown as \xHH.
+void report_not_a_number(int expected, const char* start, const char* end) {
+  constexpr std::size_t kShown = 40;
+  const char* const items[] = {"XSIZE", "YSIZE", "MAXRGB"};
+  const auto length = static_cast<std::size_t>(end - start);
+  report("PPMA_READ_HEADER - Fatal error!\n")
+      << "  A number for " << items[expected] << " was expected, not \""
+      << travorn_detail::Escaped{reinterpret_cast<const unsigned char*>(start),
+                                 std::min(length, kShown)}
+      << (length > kShown ? "...\".\n" : "\".\n");
 }
 
 // Whether the rest of a header line, where a number is expected and none
-// stands, must not be dropped: it is no comment and holds a digit, so it
-// most likely holds the number after a typo ("640 x 480"). Dropping it
-// would take a later number for this one and convert a wrong picture.
-bool number_would_be_skipped(const char* rest) {
-  if (*rest == '#') return false;
-  for (; *rest != '\0'; ++rest) {
-    if (is_digit(*rest)) return true;
-  }
-  return false;
+// stands, must not be dropped: it is no comment and holds a digit (or a
+// NUL byte, which would hide what follows), so it most likely holds the
+// number after a typo ("640 x 480"). Dropping it would take a later number
+// for this one and convert a wrong picture.
+bool number_would_be_skipped(const char* rest, const char* end) {
+  if (rest == end || *rest == '#') return false;
+  return std::any_of(rest, end, [](char c) { return is_digit(c) || c == '\0'; });
 }
 
-// The header's numbers on the rest of a line, as "%d" takes them: white
-// space, an optional sign, digits. Stores each in turn through item[*expected];
-// returns 0 once maxrgb is stored, 1 after the report of a number out of
-// range or of one that would be skipped, -1 when the line holds no further
-// number.
-int read_header_numbers(const char* p, int* expected, std::int32_t* const item[3]) {
+// The header's numbers on the rest of a line, from `p` to `end`, as "%d"
+// takes them: white space, an optional sign, digits, which end where white
+// space, a '#' or the line's end follows. Stores each in turn through
+// item[*expected]; returns 0 once maxrgb is stored, 1 after the report of a
+// number glued to other text, out of range or that would be skipped, -1
+// when the line holds no further number.
+int read_header_numbers(const char* p, const char* end, int* expected,
+                        std::int32_t* const item[3]) {
   for (;;) {
-    while (is_space(*p)) ++p;
+    while (p < end && is_space(*p)) ++p;
     const char* const start = p;
     Decimal number;
-    if (number.sign(*p)) ++p;
-    if (!is_digit(*p) && number_would_be_skipped(start)) {
-      constexpr std::size_t kShown = 40;
-      const char* const items[] = {"XSIZE", "YSIZE", "MAXRGB"};
-      const std::size_t length = std::strlen(start);
-      report("PPMA_READ_HEADER - Fatal error!\n")
-          << "  A number for " << items[*expected] << " was expected, not \""
-          << travorn_detail::Escaped{reinterpret_cast<const unsigned char*>(start),
-                                     std::min(length, kShown)}
-          << (length > kShown ? "...\".\n" : "\".\n");
+    if (p < end && number.sign(*p)) ++p;
+    if (p == end || !is_digit(*p)) {
+      if (!number_would_be_skipped(start, end)) return -1;
+      report_not_a_number(*expected, start, end);
       return 1;
     }
-    if (!is_digit(*p)) return -1;
-    for (; is_digit(*p); ++p) number.digit(*p);
+    for (; p < end && is_digit(*p); ++p) number.digit(*p);
+    if (p < end && !is_space(*p) && *p != '#') {  // "1O", "25S": not a number
+      report_not_a_number(*expected, start, end);
+      return 1;
+    }
     if (!number.in_range()) {
       report("PPMA_READ_HEADER - Fatal error!\n")
           << "  The number " << std::string(start, p) << " is out of range.\n";
@@ -201,9 +190,10 @@ int read_header_numbers(const char* p, int* expected, std::int32_t* const item[3
   }
 }
 
-// Reads one header line; false, after the report, at the end of the input
-// (a last line without a newline is never parsed) or on a line too long.
-bool read_header_line(std::istream& in, char* line) {
+// Reads one header line and stores its length (NUL bytes count); false,
+// after the report, at the end of the input (a last line without a newline
+// is never parsed), on a line too long or on a read error.
+bool read_header_line(std::istream& in, char* line, std::size_t* length) {
   in.getline(line, kMaxHeaderLine + 1);
   if (in.eof()) {
     report("PPMA_READ_HEADER - Fatal error!\n") << "  End of file.\n";
@@ -218,14 +208,15 @@ bool read_header_line(std::istream& in, char* line) {
     }
     return false;
   }
+  *length = static_cast<std::size_t>(in.gcount() - 1);  // without the newline
   return true;
 }
 
-// Takes the magic word at the start of `*p`: false, after the report, when
-// it is not "P3" or "p3". Moves *p past it.
-bool take_magic(const char** p) {
+// Takes the magic word at `*p`: false, after the report, when it is not
+// "P3" or "p3". Moves *p past it.
+bool take_magic(const char** p, const char* end) {
   const char* const word = *p;
-  while (**p != '\0' && !is_space(**p)) ++*p;
+  while (*p < end && !is_space(**p)) ++*p;
   const std::string magic(word, *p);
   if (magic == "P3" || magic == "p3") return true;
   report("PPMA_READ_HEADER - Fatal error.\n")
@@ -237,22 +228,41 @@ bool take_magic(const char** p) {
 
 }  // namespace
 
-int ppma_detail::read_image(const char* file_name, std::int32_t* xsize, std::int32_t* ysize,
-                            std::int32_t* maxrgb, SampleSink& sink) {
-  std::ifstream file_in(file_name, std::ios::in | std::ios::binary);
-  if (!file_in) {
+bool ImageReader::read_header(std::int32_t* xsize, std::int32_t* ysize, std::int32_t* maxrgb) {
+  if (!file_.is_open()) {
     report("PPMA_READ - Fatal error!\n")
-        << "  Cannot open the input file \"" << file_name << "\".\n";
-    return 1;
+        << "  Cannot open the input file \"" << file_name_ << "\".\n";
+    return false;
   }
-  if (ppma_read_header(file_in, xsize, ysize, maxrgb) != 0) {
+  std::istream& in = file_.stream();
+  if (ppma_read_header(in, xsize, ysize, maxrgb) != 0) {
     report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_HEADER failed.\n";
-    return 1;
+    return false;
   }
-  std::uint64_t pixels = 0;
-  if (!size_accepted(*xsize, *ysize, &pixels)) return 1;
-  sink.begin(*xsize, *ysize, *maxrgb);
-  return read_planes(file_in, file_name, pixels, sink) ? 0 : 1;
+  if (!size_accepted(*xsize, *ysize, &pixels_)) return false;
+  // Memory follows the input: beyond the trusted size, a regular file must
+  // be long enough for the samples it declares.
+  const std::int64_t left = travorn_detail::bytes_after(facts().size, in.tellg());
+  std::uint64_t bytes = 0;
+  if (beyond_trust(pixels_) && left >= 0 &&
+      !product_within(3 * kMinSampleChars, pixels_, std::uint64_t(left), &bytes)) {
+    report_data_failure();
+    return false;
+  }
+  parser_.emplace(in);
+  return true;
+}
+
+bool ImageReader::room_grows() const { return beyond_trust(pixels_) && facts().size < 0; }
+
+bool ImageReader::read_pixels(std::int32_t* rgb, std::size_t count, std::size_t* samples) {
+  if (parser_->parse(rgb, 3 * count, samples) == SampleParser::kFull) return true;
+  report_data_failure();
+  return false;
+}
+
+void ImageReader::report_data_failure() {
+  report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_DATA failed.\n";
 }
 
 int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* maxrgb, int32_t** r,
@@ -266,10 +276,21 @@ int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* ma
                                                                  {b, "B"}})) {
     return 1;
   }
+  ImageReader reader(file_name);
+  if (!reader.read_header(xsize, ysize, maxrgb)) return 1;
+  // From a pipe, planes beyond the trusted size grow as the samples arrive.
   IntegerPlanes planes(nullptr, nullptr, nullptr);
-  const int status = ppma_detail::read_image(file_name, xsize, ysize, maxrgb, planes);
-  planes.hand_over(status == 0, r, g, b);
-  return status;
+  const bool grows = reader.room_grows();
+  if (!grows && !planes.make_room(reader.pixels(), 0)) {
+    report("PPMA_READ - Fatal error!\n") << "  Not enough memory for the image planes.\n";
+    return 1;
+  }
+  const bool read = planes.fill(reader.pixels(), grows,
+                                [&](std::int32_t* rgb, std::size_t n, std::size_t* samples) {
+                                  return reader.read_pixels(rgb, n, samples);
+                                });
+  planes.hand_over(read, reader.pixels(), r, g, b);
+  return read ? 0 : 1;
 }
 
 int ppma_read_header(std::istream& file_in, int32_t* xsize, int32_t* ysize, int32_t* maxrgb) {
@@ -278,16 +299,18 @@ int ppma_read_header(std::istream& file_in, int32_t* xsize, int32_t* ysize, int3
   std::unique_ptr<char[]> line(new (std::nothrow) char[kMaxHeaderLine + 1]);
   if (!line) return 1;
   for (;;) {
-    if (!read_header_line(file_in, line.get())) return 1;
+    std::size_t length = 0;
+    if (!read_header_line(file_in, line.get(), &length)) return 1;
     const char* p = line.get();
-    if (*p == '#') continue;  // a comment line
+    const char* const end = p + length;
+    if (length > 0 && *p == '#') continue;  // a comment line
     if (expected < 0) {
-      while (is_space(*p)) ++p;
-      if (*p == '\0') continue;  // no word on this line
-      if (!take_magic(&p)) return 1;
+      while (p < end && is_space(*p)) ++p;
+      if (p == end) continue;  // no word on this line
+      if (!take_magic(&p, end)) return 1;
       expected = 0;
     }
-    const int found = read_header_numbers(p, &expected, item);
+    const int found = read_header_numbers(p, end, &expected, item);
     if (found >= 0) return found;
   }
 }
@@ -295,6 +318,12 @@ int ppma_read_header(std::istream& file_in, int32_t* xsize, int32_t* ysize, int3
 int ppma_read_data(std::istream& file_in, int32_t xsize, int32_t ysize, int32_t* r, int32_t* g,
                    int32_t* b) {
   if (ysize < 1 || xsize < 1) return 0;
+  SampleParser parser(file_in);
   IntegerPlanes planes(r, g, b);
-  return read_samples(file_in, std::uint64_t(xsize) * std::uint64_t(ysize), planes, false) ? 0 : 1;
+  const bool read = planes.fill(std::uint64_t(xsize) * std::uint64_t(ysize), false,
+                                [&](std::int32_t* rgb, std::size_t n, std::size_t* samples) {
+                                  return parser.parse(rgb, 3 * n, samples) == SampleParser::kFull;
+                                });
+  if (read) parser.give_back();
+  return read ? 0 : 1;
 }

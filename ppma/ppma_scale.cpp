@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "ppma/ppma.hpp"
-#include "ppma/ppma_sink.hpp"
+#include "ppma/ppma_scale.hpp"
 
 void ppma_scale_to_bytes(int32_t xsize, int32_t ysize, int32_t maxrgb, const int32_t* plane,
                          unsigned char* bytes) {

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <new>
 
+#include "common/escaped.hpp"
 #include "common/files.hpp"
 #include "ppma/ppma.hpp"
 #include "ppma/ppma_internal.hpp"
@@ -37,7 +39,7 @@ int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_
         << "  Cannot open the output file \"" << file_name << "\".\n";
     return 1;
   }
-  int32_t maxrgb = 0;
+  int32_t maxrgb = 1;  // the least maximum a P3 file may declare
   if (has_pixels) {
     const std::uint64_t pixels = std::uint64_t(xsize) * std::uint64_t(ysize);
     for (std::uint64_t k = 0; k < pixels; ++k) {
@@ -66,7 +68,10 @@ int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_
 int ppma_write_header(std::ostream& file_out, const char* file_name, int32_t xsize, int32_t ysize,
                       int32_t maxrgb) {
   file_out << "P3\n"
-           << "# " << file_name << " created by KELMORA::PPMA_WRITE.\n"
+           << "# "
+           << travorn_detail::Escaped{reinterpret_cast<const unsigned char*>(file_name),
+                                      std::strlen(file_name)}
+           << " created by KELMORA::PPMA_WRITE.\n"
            << xsize << "  " << ysize << "\n"
            << maxrgb << "\n";
   return 0;

@@ -28,7 +28,7 @@
 #                                     the shared BMP corpus; good files that read match Pillow
 #
 # Usage: cases.py [--emulator CMD] NAME=PROGRAM... CASE (Windows programs end in .exe)
-import argparse, ast, datetime, importlib.util, os, re, shlex, signal, subprocess, sys, tempfile, time
+import argparse, ast, datetime, difflib, importlib.util, os, re, shlex, signal, subprocess, sys, tempfile, time
 
 CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "corpus",
                       "bmpsuite")
@@ -168,7 +168,9 @@ def check(case, args, env, work):
             got, out = run(" ".join(words[1:]), env, work, stdin, deadline)
             assert got == status, "status %d, expected %d\n%s" % (got, status, out)
         elif what == "stdout":
-            assert masked(out, args) == "".join(block), "standard output differs:\n" + out
+            got, want = masked(out, args), "".join(block)
+            assert got == want, "standard output differs:\n" + "".join(difflib.unified_diff(
+                want.splitlines(True), got.splitlines(True), "expected", "got"))
         elif what == "out":
             got = open(os.path.join(work, words[1]), "rb").read()
             assert got == content(words, block), "%s differs: %s" % (words[1], got.hex(" "))

@@ -24,7 +24,7 @@
 #include "common/instruction_set.hpp"
 #include "oracle.hpp"
 #include "ppma/ppma.hpp"
-#include "ppma/ppma_sink.hpp"
+#include "ppma/ppma_scale.hpp"
 
 std::string kernel_name(travorn_detail::InstructionSet set);  // kernels_test.cpp
 
@@ -77,11 +77,12 @@ class FastPaths : public ::testing::TestWithParam<travorn_detail::InstructionSet
                                             {g, g + (read == 0 ? image.g.size() : 0)},
                                             {b, b + (read == 0 ? image.b.size() : 0)}};
     for (int32_t* plane : {r, g, b}) delete[] plane;
-    ASSERT_EQ(converted, readable ? 0 : 1) << what;
+    const bool convertible = readable && oracle_converts(image);
+    ASSERT_EQ(converted, convertible ? 0 : 1) << what;
     ASSERT_EQ(read, readable ? 0 : 1) << what;
-    EXPECT_EQ(travorn_detail::unfinished_output.load(), nullptr) << what << ": unfinished";
+    EXPECT_EQ(travorn_detail::unfinished_output.name.load(), nullptr) << what << ": unfinished";
+    if (convertible) EXPECT_EQ(read_file(path("out.bmp")), oracle_bmp(image)) << what;
     if (readable) {
-      EXPECT_EQ(read_file(path("out.bmp")), oracle_bmp(image)) << what;
       EXPECT_TRUE(planes[0] == image.r && planes[1] == image.g && planes[2] == image.b) << what;
     }
   }
@@ -134,7 +135,7 @@ TEST_P(FastPaths, ValidPicturesOfEveryKind) {
       {300, 200, (1 << 20) + 1, false, "maxrgb 2^20 + 1: by division"},
       {200, 100, 99999999, false, "eight digits"},
       {200, 100, 999999999, false, "nine digits"},
-      {5, 3, 0, true, "maxrgb 0: every byte 0"},
+      {5, 3, 0, true, "maxrgb 0: read, not converted"},
       {13, 50, 255, true, "rows of 13 pixels: every length of a row's piece"},
       // Rows of 270003 bytes: wider than the converter's block of rows, so
       // written in pieces, the padding with the last.

@@ -1,46 +1,13 @@
 // SPDX-License-Identifier: MIT
-// Reading a P3 file into a destination of the caller's choosing: the
-// module's own integer planes, or the converter's BMP rows. Part of the
-// project, not of the installed interface.
-#ifndef TRAVORN_PPMA_PPMA_SINK_HPP
-#define TRAVORN_PPMA_PPMA_SINK_HPP
+// The rescale of a P3 file's samples to bytes, as ppma_scale_to_bytes and
+// the converter apply it. Part of the project, not of the installed
+// interface.
+#ifndef TRAVORN_PPMA_PPMA_SCALE_HPP
+#define TRAVORN_PPMA_PPMA_SCALE_HPP
 
-#include <cstddef>
 #include <cstdint>
 
 namespace ppma_detail {
-
-// The most pixels that one store() hands over.
-constexpr std::size_t kBatchPixels = 1024;
-
-// Where the samples of an image go, always in file order (the top row
-// first). The reader calls begin() once the header is accepted, then
-// make_room() once for the whole image or, when the length of the input
-// cannot be known, again and again as samples arrive, and store() for each
-// batch of samples.
-class SampleSink {
- public:
-  virtual void begin(std::int32_t xsize, std::int32_t ysize, std::int32_t maxrgb) = 0;
-  // Room for at least `pixels` pixels, keeping the `kept` pixels stored so
-  // far; false when the memory cannot be had.
-  virtual bool make_room(std::uint64_t pixels, std::uint64_t kept) = 0;
-  // Stores `samples` samples (R, G, B of each pixel in turn, of
-  // kBatchPixels pixels at most; a last pixel may be incomplete) as pixels
-  // `first` and on.
-  virtual void store(std::uint64_t first, const std::int32_t* rgb, std::size_t samples) = 0;
-
- protected:
-  SampleSink() = default;
-  SampleSink(const SampleSink&) = default;
-  SampleSink& operator=(const SampleSink&) = default;
-  ~SampleSink() = default;
-};
-
-// Reads the P3 file `file_name` into `sink`, with every report and decision
-// of ppma_read: the header values go through the pointers as they are read.
-// 0 on success, 1 on failure.
-int read_image(const char* file_name, std::int32_t* xsize, std::int32_t* ysize,
-               std::int32_t* maxrgb, SampleSink& sink);
 
 // The byte of sample `v` of an image whose samples run from 0 to `maxrgb`:
 // clamped to that range, scaled by 255 / maxrgb and rounded with halves up,
@@ -90,4 +57,4 @@ class SampleScaler {
 
 }  // namespace ppma_detail
 
-#endif  // TRAVORN_PPMA_PPMA_SINK_HPP
+#endif  // TRAVORN_PPMA_PPMA_SCALE_HPP
