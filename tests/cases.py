@@ -8,8 +8,9 @@
 # followed by its block of content lines (a block ends with a newline unless
 # the directive says noeol):
 #
-#   @@ requires posix|pillow|native   skipped (exit 77) where that is missing (native: no
-#                                     emulator and no sanitizer, for limits on memory)
+#   @@ requires posix|pillow|native|root   skipped (exit 77) where that is missing (native:
+#                                     no emulator and no sanitizer, for limits on memory;
+#                                     root: for private mounts and files of other users)
 #   @@ in NAME [hex] [noeol]          an input file (hex: bytes as hex pairs)
 #   @@ append NAME COUNT TEXT         TEXT (a Python string literal) COUNT times more
 #   @@ stdin [noeol]                  what the command reads on standard input
@@ -136,6 +137,8 @@ def main():
                 skip("needs Pillow")
             if "native" in words and (args.emulator or "ASAN_OPTIONS" in os.environ):
                 skip("needs a native run without sanitizers")
+            if "root" in words and (args.windows or os.geteuid() != 0):
+                skip("needs to run as root")
     local = (15 - datetime.datetime.utcnow().hour) % 24
     env = dict(os.environ, TZ="TRV%+d" % -(local if local <= 12 else local - 24), PYTHON=sys.executable)
     if args.emulator:  # the emulator's own memory counts in a program's peak

@@ -4,10 +4,12 @@
 // output, then "= " and the result, then what the operation handed back:
 // sizes, planes (one line a plane, rows split by " |"), bytes as hex.
 //
-//   probe [-msb] [-peak=MB] OPERATION ARGUMENT...
+//   probe [-msb] [-named] [-peak=MB] OPERATION ARGUMENT...
 //
-// -msb sets the BMP byte order to most significant byte first; -peak=MB
-// says so at the end when the peak resident memory went beyond MB. A plane
+// -msb sets the BMP byte order to most significant byte first; -named makes
+// every new file beside an output under a hidden name from the start, where
+// it would have none until it is whole; -peak=MB says so at the end when
+// the peak resident memory went beyond MB. A plane
 // is given as a comma-separated list ("1,2,3", "4*0" for 0,0,0,0), or
 // "null"; a stream to read from, as a file name. Streams written to are
 // shown as hex.
@@ -28,6 +30,7 @@
 
 #include "app/travorn.hpp"
 #include "bmp/bmp.hpp"
+#include "common/files.hpp"
 #include "ppma/ppma.hpp"
 
 namespace {
@@ -368,11 +371,12 @@ int main(int argc, char* argv[]) {
   long peak = 0;
   for (; !args.empty() && args[0][0] == '-'; args.erase(args.begin())) {
     if (args[0] == "-msb") bmp_byte_swap_set(false);
+    if (args[0] == "-named") travorn_detail::named_files_only() = true;
     if (args[0].rfind("-peak=", 0) == 0) peak = std::stol(args[0].substr(6));
   }
   const auto op = args.empty() ? kOperations.end() : kOperations.find(args[0]);
   if (op == kOperations.end()) {
-    std::cerr << "usage: probe [-msb] [-peak=MB] OPERATION ARGUMENT...\n";
+    std::cerr << "usage: probe [-msb] [-named] [-peak=MB] OPERATION ARGUMENT...\n";
     return 2;
   }
   const int status = op->second(Args(args.begin() + 1, args.end()));
