@@ -15,8 +15,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 #if defined(__unix__) || defined(__APPLE__)
 #define TRAVORN_POSIX 1
@@ -180,14 +182,16 @@ inline FileFacts look(const char* name) {
     f.kind = FileKind::kDevice;
     return f;
   }
-  struct _stat64 st {};
-  if (::_stat64(name, &st) != 0) {
-    FileFacts f;
-    f.kind = errno == ENOENT ? FileKind::kMissing : FileKind::kUnreachable;
-    return f;
-  }
-  FileFacts f = facts_from(st);
-  if (f.kind == FileKind::kRegular) {  // identified through a descriptor
+  namespace fs = std::filesystem;  // long paths, where _stat64 refuses them
+  std::error_code ec;
+  const fs::file_status status = fs::status(name, ec);
+  FileFacts f;
+  f.kind = status.type() == fs::file_type::not_found ? FileKind::kMissing
+           : ec                                      ? FileKind::kUnreachable
+           : fs::is_regular_file(status)             ? FileKind::kRegular
+           : fs::is_directory(status)                ? FileKind::kDirectory
+                                                     : FileKind::kOther;
+  if (f.kind == FileKind::kRegular) {  // identified, and sized, through a descriptor
     const int fd = ::_open(name, _O_RDONLY | _O_BINARY);
     if (fd >= 0) {
       f = facts_of(fd);
@@ -478,8 +482,9 @@ inline bool rename_at(const Folder& folder, const std::string& from, const std::
 #if TRAVORN_POSIX
   return ::renameat(folder.fd, from.c_str(), folder.fd, to.c_str()) == 0;
 #elif defined(_WIN32)
-  return ::MoveFileExA(path_in(folder, from).c_str(), path_in(folder, to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING) != 0;
+  std::error_code ec;  // replaces an existing file, also on long paths
+  std::filesystem::rename(path_in(folder, from), path_in(folder, to), ec);
+  return !ec;
 #else
   (void)folder;
   (void)from;
@@ -495,7 +500,8 @@ inline void remove_now(int folder, const char* name) {
   ::unlinkat(folder < 0 ? AT_FDCWD : folder, name, 0);
 #else
   (void)folder;
-  std::remove(name);
+  std::error_code ec;
+  std::filesystem::remove(name, ec);
 #endif
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Runs each libFuzzer target from its seed corpus for SECONDS (default 60).
+# Runs each libFuzzer target from its seed corpus for SECONDS (default 60);
+# the conversion's target also from the P3 reader's seeds.
 # Any crash, leak, out-of-memory or time-out fails the run; the input that
 # caused it is left in fuzz/findings/ to be fixed and added to fuzz/crashers/.
 # Usage: fuzz/run.sh [SECONDS] (after: cmake --preset fuzz && cmake --build --preset fuzz)
@@ -12,11 +13,13 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p fuzz/findings
 status=0
-for target in ppma_read_fuzzer bmp_read_fuzzer bmp_print_fuzzer; do
+for target in ppma_read_fuzzer bmp_read_fuzzer bmp_print_fuzzer travorn_fuzzer; do
   mkdir -p "$work/$target"
   cp fuzz/corpus/$target/* "$work/$target/"
   seeds=("$work/$target")
-  if [ "$target" != ppma_read_fuzzer ] && [ -d ../shared/corpus/bmpsuite ]; then
+  if [ "$target" = travorn_fuzzer ]; then
+    seeds+=(fuzz/corpus/ppma_read_fuzzer)
+  elif [ "$target" != ppma_read_fuzzer ] && [ -d ../shared/corpus/bmpsuite ]; then
     seeds+=(../shared/corpus/bmpsuite/g ../shared/corpus/bmpsuite/q ../shared/corpus/bmpsuite/b)
   fi
   echo "== $target: ${seconds}s"
@@ -27,7 +30,8 @@ for target in ppma_read_fuzzer bmp_read_fuzzer bmp_print_fuzzer; do
     tail -n 60 "$work/$target.log"
   fi
   # A target that ran no input has checked nothing.
-  if ! grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$work/$target.log"; then
+  grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$work/$target.log" || true
+  if ! grep -qE '^stat::number_of_executed_units: *[1-9]' "$work/$target.log"; then
     echo "$target ran no input"
     status=1
   fi

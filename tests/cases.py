@@ -14,10 +14,13 @@
 #   @@ in NAME [hex] [noeol]          an input file (hex: bytes as hex pairs)
 #   @@ append NAME COUNT TEXT         TEXT (a Python string literal) COUNT times more
 #   @@ stdin [noeol]                  what the command reads on standard input
+#   @@ limit SECONDS                  the time the whole case may take (20 by default), times
+#                                     --scale (slow platforms: emulators, sanitizers); once it
+#                                     is over, the running command's whole process group is
+#                                     killed and the case fails; CMake gives ctest the same
+#                                     limit and a margin
 #   @@ run COMMAND                    a shell command; $TRAVORN, $PROBE, $CONSUMER run the
-#                                     programs named on the command line, $PYTHON this one;
-#                                     once the case has run for LIMIT seconds, the command's
-#                                     whole process group is killed and the case fails
+#                                     programs named on the command line, $PYTHON this one
 #   @@ status N                       its exit status (0 by default)
 #   @@ stdout                         its whole standard output; time stamps read
 #                                     STAMP, the build line "Compiled on DATE at TIME."
@@ -28,12 +31,16 @@
 #   @@ corpus                         probe bmp_read and bmp_print_test on every file of
 #                                     the shared BMP corpus; good files that read match Pillow
 #
-# Usage: cases.py [--emulator CMD] NAME=PROGRAM... CASE (Windows programs end in .exe)
+# A case skipped for want of Pillow, the corpus or root fails instead where the environment
+# variable TRAVORN_REQUIRE names it (pillow,corpus,root), as CI's machine has them all.
+#
+# Usage: cases.py [--emulator CMD] [--scale N] NAME=PROGRAM... CASE (Windows programs end in
+# .exe)
 import argparse, ast, datetime, difflib, importlib.util, os, re, shlex, signal, subprocess, sys, tempfile, time
 
 CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "corpus",
                       "bmpsuite")
-LIMIT = 280  # seconds for a whole case, within ctest's 300; the slowest takes 150 s under Wine
+LIMIT = 20  # seconds for a whole case where it says no other
 OUTPUT_CAP = 64 << 20  # bytes of standard output a command may print
 
 
@@ -53,7 +60,11 @@ def content(words, block):
     return bytes.fromhex(text) if "hex" in words else text.encode("latin-1")
 
 
-def skip(why):
+def skip(why, need=None):
+    """Skips the case (exit 77), or fails it where TRAVORN_REQUIRE names what it lacks."""
+    if need in os.environ.get("TRAVORN_REQUIRE", "").split(","):
+        print("FAILED: this machine should have it:", why)
+        sys.exit(1)
     print("skipped:", why)
     sys.exit(77)
 
@@ -70,7 +81,7 @@ def pixels(path):
         " ".join(samples[row * width:(row + 1) * width]) + "\n" for row in range(height))
 
 
-def run(command, env, cwd, stdin, deadline):
+def run(command, env, cwd, stdin, deadline, limit):
     """Exit status and standard output of one shell command, in a process group of its own."""
     # The output goes to a file in the case's folder, not to memory, so that a command that
     # prints without end is killed once it has printed OUTPUT_CAP bytes.
@@ -85,7 +96,7 @@ def run(command, env, cwd, stdin, deadline):
                 late = time.monotonic() > deadline
                 if late or os.fstat(out.fileno()).st_size > OUTPUT_CAP:
                     os.killpg(child.pid, signal.SIGKILL)
-                    why = "ran %d s" % LIMIT if late else "printed %d bytes" % OUTPUT_CAP
+                    why = "ran %d s" % limit if late else "printed %d bytes" % OUTPUT_CAP
                     raise AssertionError("%s, killed: %s" % (why, command))
         out.seek(0)  # Windows programs end their lines with CR LF
         return child.returncode, out.read(OUTPUT_CAP).decode("latin-1").replace("\r\n", "\n")
@@ -100,14 +111,14 @@ def masked(text, args):
                   "Compiled on DATE at TIME.", text)
 
 
-def corpus(env, work, deadline):
+def corpus(env, work, deadline, limit):
     if not os.path.isdir(CORPUS):
-        skip("no BMP corpus at " + CORPUS)
+        skip("no BMP corpus at " + CORPUS, "corpus")
     decoded = 0
     for folder, _, files in sorted(os.walk(CORPUS)):
         for path in sorted(os.path.join(folder, f) for f in files):
             status, out = run("$PROBE bmp_read {0} && $PROBE bmp_print_test {0} > /dev/null"
-                              .format(shlex.quote(path)), env, work, b"", deadline)
+                              .format(shlex.quote(path)), env, work, b"", deadline, limit)
             assert status == 0, "probe crashed on " + path
             if "= 0\n" not in out or os.path.basename(folder) != "g":
                 continue
@@ -125,6 +136,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("programs", nargs="+")
     parser.add_argument("--emulator", default="")
+    parser.add_argument("--scale", type=float, default=1)
     args = parser.parse_args()
     path = args.programs.pop()
     args.windows = args.programs[0].endswith(".exe")
@@ -134,11 +146,11 @@ def main():
             if "posix" in words and args.windows:
                 skip("needs a POSIX platform")
             if "pillow" in words and not importlib.util.find_spec("PIL"):
-                skip("needs Pillow")
+                skip("needs Pillow", "pillow")
             if "native" in words and (args.emulator or "ASAN_OPTIONS" in os.environ):
                 skip("needs a native run without sanitizers")
             if "root" in words and (args.windows or os.geteuid() != 0):
-                skip("needs to run as root")
+                skip("needs to run as root", "root")
     local = (15 - datetime.datetime.utcnow().hour) % 24
     env = dict(os.environ, TZ="TRV%+d" % -(local if local <= 12 else local - 24), PYTHON=sys.executable)
     if args.emulator:  # the emulator's own memory counts in a program's peak
@@ -152,7 +164,9 @@ def main():
 
 
 def check(case, args, env, work):
-    stdin, status, deadline = b"", 0, time.monotonic() + LIMIT
+    limits = [int(words[1]) for words, _ in case if words[0] == "limit"]
+    limit = (limits[0] if limits else LIMIT) * args.scale
+    stdin, status, deadline = b"", 0, time.monotonic() + limit
     for words, block in case:
         what = words[0]
         if what == "in":
@@ -166,9 +180,9 @@ def check(case, args, env, work):
         elif what == "status":
             status = int(words[1])
         elif what == "corpus":
-            corpus(env, work, deadline)
+            corpus(env, work, deadline, limit)
         elif what == "run":
-            got, out = run(" ".join(words[1:]), env, work, stdin, deadline)
+            got, out = run(" ".join(words[1:]), env, work, stdin, deadline, limit)
             assert got == status, "status %d, expected %d\n%s" % (got, status, out)
         elif what == "stdout":
             got, want = masked(out, args), "".join(block)

@@ -85,6 +85,11 @@ bool oracle_read(const std::string& file_name, OracleImage* image) {
     return false;
   }
   const std::size_t n = std::size_t(image->xsize) * std::size_t(image->ysize);
+  // A sample takes two characters at least: a shorter file cannot hold them.
+  const auto header_end = in.tellg();
+  in.seekg(0, std::ios::end);
+  if (uint64_t(in.tellg() - header_end) < 6 * uint64_t(n)) return false;
+  in.seekg(header_end);
   for (auto* plane : {&image->r, &image->g, &image->b}) plane->assign(n, 0);
   for (std::size_t k = 0; k < n; ++k) {
     for (auto* plane : {&image->r, &image->g, &image->b}) {
