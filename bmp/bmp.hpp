@@ -29,9 +29,9 @@
 /// A stream-level operation states what it needs under `@pre`.
 ///
 /// **Files written:** bmp_24_write() and bmp_08_write() replace a file only by
-/// a whole new one: they write a new file under a hidden name in the same
-/// folder and rename it over the old one once every byte is written and the
-/// file is closed (see bmp_24_write()).
+/// a whole new one: they write a new file in the same folder and rename it
+/// over the old one once every byte is written and the file is closed; an
+/// existing file is never written (see bmp_24_write()).
 ///
 /// **Byte order:** the multi-byte header fields follow one process-wide
 /// setting (bmp_byte_swap_set()); its initial value gives standard BMP files.
@@ -227,9 +227,11 @@ BMP_API void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t y
 ///        with the rows in file order.
 /// @param[out] g G plane, as `r`.
 /// @param[out] b B plane, as `r`.
-/// @return `false` when every pixel was read, also when the input ends in a
-///         row's padding (after the warning `BMP_24_DATA_READ - Warning!`);
-///         `true` when it ends before a pixel byte, after
+/// @return `false` when every pixel was read, also when the input ends in
+///         the last row's padding (after the warning
+///         `BMP_24_DATA_READ - Warning!`); `true` when it ends in the padding
+///         of an earlier row (the same warning: the rows after it are
+///         missing), or when it ends before a pixel byte, after
 ///         `BMP_24_DATA_READ: Fatal error!` with
 ///         `Failed reading G for pixel (column,row).` (B, G or R).
 BMP_API bool bmp_24_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize,
@@ -252,9 +254,11 @@ BMP_API void bmp_08_data_write(std::ostream& file_out, uint32_t xsize, int32_t y
 /// @param ysize Rows; only its magnitude counts.
 /// @param[out] plane Caller-owned plane of `xsize` × |`ysize`| bytes, filled
 ///        with the rows in file order.
-/// @return `false` when every pixel was read, also when the input ends in a
-///         row's padding (after the warning `BMP_08_DATA_READ - Warning!`);
-///         `true` when it ends before a pixel, after
+/// @return `false` when every pixel was read, also when the input ends in
+///         the last row's padding (after the warning
+///         `BMP_08_DATA_READ - Warning!`); `true` when it ends in the padding
+///         of an earlier row (the same warning: the rows after it are
+///         missing), or when it ends before a pixel, after
 ///         `BMP_08_DATA_READ: Fatal error!`.
 BMP_API bool bmp_08_data_read(std::istream& file_in, uint32_t xsize, int32_t ysize,
                               unsigned char* plane);
@@ -304,21 +308,28 @@ BMP_API void bmp_palette_print(uint32_t colorsused, const unsigned char* r, cons
 /// `ysize` plane row 0 must be the picture's bottom row; for planes whose row
 /// 0 is the top row, pass `-ysize`.
 ///
-/// A regular file, existing or new, is written in binary mode as a new file
-/// under a hidden name of its own in the same folder, and renamed over
-/// `file_name` only once every byte is written and the file is closed
-/// without error: a failure leaves an existing file as it was, and a reader
-/// of `file_name` never sees half a picture. A symbolic link is followed and
-/// stays a link. A replaced file's permission bits carry over, and its owner
-/// and group where the process may set them; a new file gets 0666 less the
-/// umask. Access lists and extended attributes are not copied, and another
-/// hard link to the old file keeps the old picture. The data are not synced
-/// to the disk. An existing file that the process may not write is refused,
-/// as is a name that cannot be a file, before anything is written. Devices
-/// and pipes, and files in a folder where no new file may be made, are
-/// written in place. The library installs no signal handler: when the
-/// program is killed while it writes, the old file stays whole and the
-/// hidden new file may remain.
+/// A regular file, existing or new, is replaced only by a whole new one,
+/// written in binary mode and renamed over `file_name` once every byte is
+/// written and the file is closed without error: a failure leaves an
+/// existing file as it was, and a reader of `file_name` never sees half a
+/// picture; no existing regular file is ever opened for writing, cut or
+/// removed. The new file is made in the same folder, without a name until
+/// it is whole where the system offers that (Linux), else under a hidden
+/// name of its own; it is readable by its owner alone while it is written,
+/// and gets its final mode after its last byte: a replaced file's
+/// permission bits, and its owner and group where the process may set them;
+/// 0666 less the umask for a new file. Just before the rename its name is
+/// checked to be still the file written (a swapped name is a write error).
+/// A symbolic link is followed and stays a link. Access lists and extended
+/// attributes are not copied, and another hard link to the old file keeps
+/// the old picture. The data are not synced to the disk. An existing file
+/// that the process may not write, or that no new file can replace (its
+/// folder takes no new file, or refuses the rename), is refused, as is a
+/// name that cannot be a file, before anything is written. Devices, pipes
+/// and terminals are written in place. The library installs no signal
+/// handler: when the program is killed while it writes, the old file stays
+/// whole, and a hidden new file (where new files have a name from the
+/// start) may remain.
 /// @param file_name NUL-terminated path of the file to write.
 /// @param xsize WIDTH in pixels.
 /// @param ysize HEIGHT, written with its sign; |`ysize`| rows are written.
@@ -330,7 +341,8 @@ BMP_API void bmp_palette_print(uint32_t colorsused, const unsigned char* r, cons
 ///         a `BMP_24_WRITE - Fatal error!` report:
 ///         `Null pointer to the file name.` or `Null pointer to R.` (G, B),
 ///         `The image is too large for a BMP file.` (in these, no file is
-///         created or touched), `Could not open the output file.`, or
+///         created or touched), `Could not open the output file.` (also for
+///         an existing file that no new file can replace), or
 ///         `Error while writing the output file.` (a full disk, a size limit,
 ///         a failed rename), in which case the new file is removed.
 BMP_API bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize,

@@ -25,9 +25,9 @@
 /// 1. A stream-level operation states what it needs under `@pre`.
 ///
 /// **Files written:** ppma_write() replaces a file only by a whole new one:
-/// it writes a new file under a hidden name in the same folder and renames
-/// it over the old one once every byte is written and the file is closed
-/// (see ppma_write()).
+/// it writes a new file in the same folder and renames it over the old one
+/// once every byte is written and the file is closed; an existing file is
+/// never written (see ppma_write()).
 #ifndef TRAVORN_PPMA_PPMA_HPP
 #define TRAVORN_PPMA_PPMA_HPP
 
@@ -58,7 +58,8 @@
 /// @param[out] xsize Columns of the image (set as soon as the header gives it).
 /// @param[out] ysize Rows of the image.
 /// @param[out] maxrgb The largest sample value the header declares; the
-///        samples are not checked against it (see ppma_check_data()).
+///        samples are not checked against it (see ppma_check_data()), and a
+///        value below 1 is read as it stands.
 /// @param[out] r Receives the R plane: `xsize * ysize` samples, top row first,
 ///        allocated with `new[]`. Set the three pointers to null before the
 ///        call; after it, release every one that is not null with `delete[]`,
@@ -83,10 +84,12 @@ PPMA_API int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, in
 /// takes the magic word (`P3` or `p3` exactly), then the three numbers, each
 /// from the rest of the current line or from the next line that holds one.
 /// The rest of a line that holds no number where one is expected is dropped
-/// when it is blank, begins with `#` or holds no digit (`2 1 pixels`,
-/// `3 # 4 5`); otherwise it most likely holds the number after a typo
-/// (`640 x 480`) and the header is refused. Whatever follows `maxrgb` on its
-/// line is dropped.
+/// when it is blank, begins with `#` or holds neither a digit nor a NUL byte
+/// (`2 1 pixels`, `3 # 4 5`); otherwise it most likely holds the number after
+/// a typo (`640 x 480`) and the header is refused. A number ends at white
+/// space, `#` or the line's end: one followed directly by anything else
+/// (`1O`, `25S`) is refused too. Whatever follows `maxrgb` on its line is
+/// dropped.
 ///
 /// @pre `xsize`, `ysize` and `maxrgb` point to writable integers.
 /// @param file_in Stream opened on the file (binary mode advised); the
@@ -96,13 +99,14 @@ PPMA_API int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, in
 /// @param[out] ysize Rows, stored as soon as it is parsed.
 /// @param[out] maxrgb The declared largest sample value.
 /// @return 0 with the stream at the start of the line after `maxrgb`'s; 1 on
-///         failure, after a `PPMA_READ_HEADER` report: `End of file.` (also
-///         for a line too long or a read error), `Bad magic number = "WORD".`
-///         (bytes outside printable ASCII shown as `\xHH`), a number
-///         outside the signed 32-bit range, or
-///         `A number for YSIZE was expected, not "x 480".` (`XSIZE`, `MAXRGB`;
-///         the text shown is cut after 40 characters). Values parsed before a
-///         failure stay stored.
+///         failure, after a `PPMA_READ_HEADER` report: `End of file.`,
+///         `A header line is longer than 65536 characters.`,
+///         `Error while reading the input file.`, `Bad magic number = "WORD".`,
+///         `The number N is out of range.` (outside the signed 32-bit range),
+///         or `A number for YSIZE was expected, not "x 480".` (`XSIZE`,
+///         `MAXRGB`; also `not "1O".` for a number glued to other text). The
+///         text shown is cut after 40 characters, its bytes outside printable
+///         ASCII shown as `\xHH`. Values parsed before a failure stay stored.
 PPMA_API int ppma_read_header(std::istream& file_in, int32_t* xsize, int32_t* ysize,
                               int32_t* maxrgb);
 
@@ -160,25 +164,33 @@ PPMA_API int ppma_check_data(int32_t xsize, int32_t ysize, int32_t maxrgb, const
 /// @brief Writes an image as a P3 file.
 ///
 /// Writes the header (ppma_write_header(), with `maxrgb` the largest sample
-/// of the three planes, 0 if none is positive) and the samples
+/// of the three planes, 1 if none is larger: the least a P3 file may
+/// declare) and the samples
 /// (ppma_write_data()) in binary mode. The samples are written as they are,
 /// unchecked.
 ///
-/// A regular file, existing or new, is written as a new file under a hidden
-/// name of its own in the same folder and renamed over `file_name` only once
-/// every byte is written and the file is closed without error: a failure
-/// leaves an existing file as it was, and a reader of `file_name` never sees
-/// half a picture. A symbolic link is followed and stays a link. A replaced
-/// file's permission bits carry over, and its owner and group where the
-/// process may set them; a new file gets 0666 less the umask. Access lists
-/// and extended attributes are not copied, and another hard link to the old
-/// file keeps the old picture. The data are not synced to the disk. An
-/// existing file that the process may not write is refused, as is a name
-/// that cannot be a file, before anything is written. Devices and pipes, and
-/// files in a folder where no new file may be made, are written in place.
-/// The library installs no signal handler: when the program is killed while
-/// it writes, the old file stays whole and the hidden new file may remain.
-///
+/// A regular file, existing or new, is replaced only by a whole new one,
+/// written in binary mode and renamed over `file_name` once every byte is
+/// written and the file is closed without error: a failure leaves an
+/// existing file as it was, and a reader of `file_name` never sees half a
+/// picture; no existing regular file is ever opened for writing, cut or
+/// removed. The new file is made in the same folder, without a name until
+/// it is whole where the system offers that (Linux), else under a hidden
+/// name of its own; it is readable by its owner alone while it is written,
+/// and gets its final mode after its last byte: a replaced file's
+/// permission bits, and its owner and group where the process may set them;
+/// 0666 less the umask for a new file. Just before the rename its name is
+/// checked to be still the file written (a swapped name is a write error).
+/// A symbolic link is followed and stays a link. Access lists and extended
+/// attributes are not copied, and another hard link to the old file keeps
+/// the old picture. The data are not synced to the disk. An existing file
+/// that the process may not write, or that no new file can replace (its
+/// folder takes no new file, or refuses the rename), is refused, as is a
+/// name that cannot be a file, before anything is written. Devices, pipes
+/// and terminals are written in place. The library installs no signal
+/// handler: when the program is killed while it writes, the old file stays
+/// whole, and a hidden new file (where new files have a name from the
+/// start) may remain.
 /// @param file_name NUL-terminated path of the file to write; it also
 ///        appears, as given, in the file's comment line.
 /// @param xsize Columns.
@@ -190,7 +202,8 @@ PPMA_API int ppma_check_data(int32_t xsize, int32_t ysize, int32_t maxrgb, const
 /// @return 0 when the whole file was written and put in place; 1 on failure,
 ///         after a `PPMA_WRITE - Fatal error!` report:
 ///         `Null pointer to the file name.` or `Null pointer to R.` (G, B;
-///         no file is created or touched), `Cannot open the output file "NAME".`,
+///         no file is created or touched), `Cannot open the output file "NAME".`
+///         (also for an existing file that no new file can replace),
 ///         or `Error while writing the output file.` (a full disk, a size
 ///         limit, a failed rename), in which case the new file is removed.
 PPMA_API int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_t* r,
@@ -199,11 +212,13 @@ PPMA_API int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, con
 /// @brief Writes the four header lines of a P3 file.
 ///
 /// Writes `P3`, `# NAME created by KELMORA::PPMA_WRITE.`, `xsize`, two
-/// spaces and `ysize`, then `maxrgb`, each line ended by a newline.
+/// spaces and `ysize`, then `maxrgb`, each line ended by a newline. Each byte
+/// of the name outside printable ASCII is written as `\xHH`, so that no name
+/// can end the comment line.
 ///
 /// @pre `file_name` is not null.
 /// @param file_out Stream of the new file; neither opened nor closed here.
-/// @param file_name Name shown in the comment line.
+/// @param file_name Name shown in the comment line (escaped as above).
 /// @param xsize Columns.
 /// @param ysize Rows.
 /// @param maxrgb The largest sample value to declare.
