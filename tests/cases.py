@@ -8,9 +8,9 @@
 # followed by its block of content lines (a block ends with a newline unless
 # the directive says noeol):
 #
-#   @@ requires posix|pillow|native|root   skipped (exit 77) where that is missing (native:
-#                                     no emulator and no sanitizer, for limits on memory;
-#                                     root: for private mounts and files of other users)
+#   @@ requires posix|windows|pillow|native|root   skipped (exit 77) where that is missing
+#                                     (native: no emulator and no sanitizer, for limits on
+#                                     memory; root: for private mounts and other users' files)
 #   @@ in NAME [hex] [noeol]          an input file (hex: bytes as hex pairs)
 #   @@ append NAME COUNT TEXT         TEXT (a Python string literal) COUNT times more
 #   @@ stdin [noeol]                  what the command reads on standard input
@@ -88,16 +88,23 @@ def run(command, env, cwd, stdin, deadline, limit):
     with tempfile.TemporaryFile(dir=cwd) as out:
         child = subprocess.Popen(["sh", "-c", command], cwd=cwd, env=env, stdin=subprocess.PIPE,
                                  stdout=out, start_new_session=True)
-        while True:
+        try:
+            while True:
+                try:
+                    child.communicate(stdin, timeout=1)
+                    break
+                except subprocess.TimeoutExpired:
+                    stdin = None  # sent already: a second call may not send it again
+                    late = time.monotonic() > deadline
+                    if late or os.fstat(out.fileno()).st_size > OUTPUT_CAP:
+                        why = "ran %d s" % limit if late else "printed %d bytes" % OUTPUT_CAP
+                        raise AssertionError("%s, killed: %s" % (why, command))
+        finally:  # nothing the command started outlives it, however the case ends
             try:
-                child.communicate(stdin, timeout=1)
-                break
-            except subprocess.TimeoutExpired:
-                late = time.monotonic() > deadline
-                if late or os.fstat(out.fileno()).st_size > OUTPUT_CAP:
-                    os.killpg(child.pid, signal.SIGKILL)
-                    why = "ran %d s" % limit if late else "printed %d bytes" % OUTPUT_CAP
-                    raise AssertionError("%s, killed: %s" % (why, command))
+                os.killpg(child.pid, signal.SIGKILL)
+            except (ProcessLookupError, PermissionError):
+                pass
+            child.wait()
         out.seek(0)  # Windows programs end their lines with CR LF
         return child.returncode, out.read(OUTPUT_CAP).decode("latin-1").replace("\r\n", "\n")
 
@@ -145,6 +152,8 @@ def main():
         if words[0] == "requires":
             if "posix" in words and args.windows:
                 skip("needs a POSIX platform")
+            if "windows" in words and not args.windows:
+                skip("needs Windows")
             if "pillow" in words and not importlib.util.find_spec("PIL"):
                 skip("needs Pillow", "pillow")
             if "native" in words and (args.emulator or "ASAN_OPTIONS" in os.environ):

@@ -51,8 +51,11 @@ cmake)
   ;;
 pkg-config | plugin)
   if ! command -v pkg-config > /dev/null; then
+    if [[ ",${TRAVORN_REQUIRE:-}," == *,pkg-config,* ]]; then
+      echo "FAILED: this machine should have pkg-config"
+      exit 1
+    fi
     echo "skipped: no pkg-config"
-    if [[ ",${TRAVORN_REQUIRE:-}," == *,pkg-config,* ]]; then exit 1; fi
     exit 77
   fi
   ;;&
