@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 /// @file travorn.hpp
-/// @brief The conversion routine and its two image helpers.
+/// @brief The conversion routine, two image helpers of the library surface
+/// (the conversion uses neither) and the driver's time stamp.
 #ifndef TRAVORN_APP_TRAVORN_HPP
 #define TRAVORN_APP_TRAVORN_HPP
 
@@ -9,7 +10,11 @@
 /// @brief Converts one P3 file into one 24-bit BMP file, streaming its rows.
 ///
 /// Reports on `std::cout` as the driver shows them; the output replaces an
-/// existing BMP file only once it is whole (a new file beside it, renamed).
+/// existing BMP file only once it is whole (a new file beside it, renamed),
+/// and is refused before anything is read when it is the input, the
+/// reports' stream, a file other than a BMP file or a file that no new one
+/// can replace. The program that calls it installs the handler of
+/// interruptions, if any (travorn's removes the unfinished file).
 /// @param input_file_name NUL-terminated name of the P3 file.
 /// @param output_file_name NUL-terminated name of the BMP file.
 /// @return 0 on success; 1 on failure, after the reports (a null name is

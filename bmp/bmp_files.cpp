@@ -34,18 +34,6 @@ constexpr std::uint32_t kPalettePiece = 4096;
 
 }  // namespace
 
-void bmp_detail::write_headers(std::ostream& out, std::uint16_t bitsperpixel, std::uint32_t xsize,
-                               std::int32_t ysize, std::uint32_t colorsused) {
-  const std::uint32_t bitmapoffset = kPixelDataOffset + 4 * colorsused;
-  std::uint64_t pixel_bytes = 0;  // the callers have refused larger files
-  bmp_detail::pixel_bytes_within(xsize, ysize, bitsperpixel / 8u, colorsused, &pixel_bytes);
-  const auto bm = bmp_byte_swap_get() ? std::uint16_t{'M' << 8 | 'B'} : kMagicBM;  // "BM" on disk
-  bmp_header1_write(out, bm, static_cast<std::uint32_t>(bitmapoffset + pixel_bytes), 0, 0,
-                    bitmapoffset);
-  bmp_header2_write(out, kInfoHeaderBytes, xsize, ysize, 1, bitsperpixel, 0, 0, 0, 0, colorsused,
-                    0);
-}
-
 namespace {
 
 // Whether a picture of `xsize` by `ysize` has pixels, and so needs planes.
@@ -68,7 +56,7 @@ bool write_file(const char* file_name, const char* fatal, std::uint16_t bitsperp
     return false;
   }
   std::ostream& out = file.stream();
-  bmp_detail::write_headers(out, bitsperpixel, xsize, ysize, colorsused);
+  bmp_detail::write_headers(out, bitsperpixel, xsize, ysize, colorsused, pixel_bytes);
   write_rows(out);
   if (!file.close()) {
     report(fatal) << "  Error while writing the output file.\n";
@@ -271,6 +259,27 @@ bool make_planes(const char* fatal, int count, std::uint64_t bytes,
   return true;
 }
 
+// Reads the rows into planes of `bytes` bytes that the caller owns from the
+// moment they exist: at 8 bits one plane, which the three pointers share,
+// else three; a failed 8-bit read leaves the caller three planes, as any
+// other failure does. False on failure, after the report.
+bool read_planes(std::istream& in, const char* fatal, const Layout& h, std::uint64_t bytes,
+                 unsigned char** r, unsigned char** g, unsigned char** b) {
+  const bool one = h.bitsperpixel == 8;
+  std::unique_ptr<unsigned char[]> plane[3];
+  if (!make_planes(fatal, one ? 1 : 3, bytes, plane)) return false;
+  *r = plane[0].release();
+  *g = one ? *r : plane[1].release();
+  *b = one ? *r : plane[2].release();
+  if (!known_depth(fatal, h)) return false;
+  if (read_rows(in, fatal, h, *r, *g, *b)) return true;
+  if (one) {
+    *g = travorn_detail::new_plane<unsigned char>(bytes);
+    *b = travorn_detail::new_plane<unsigned char>(bytes);
+  }
+  return false;
+}
+
 }  // namespace
 
 bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize, const unsigned char* r,
@@ -323,24 +332,8 @@ bool bmp_read(const char* file_name, uint32_t* xsize, int32_t* ysize, unsigned c
     *ysize = h.height;
   }
   std::uint64_t bytes = 0;
-  if (!headers_read || !skip_palette(in, fatal, &h) || !check_rows(in, fatal, &h, &bytes)) {
-    return true;
-  }
-  // One plane at 8 bits; the caller owns the planes from here on, on every path.
-  std::unique_ptr<unsigned char[]> plane[3];
-  if (!make_planes(fatal, h.bitsperpixel == 8 ? 1 : 3, bytes, plane)) return true;
-  *r = plane[0].release();
-  *g = h.bitsperpixel == 8 ? *r : plane[1].release();
-  *b = h.bitsperpixel == 8 ? *r : plane[2].release();
-  if (!known_depth(fatal, h)) return true;
-  if (!read_rows(in, fatal, h, *r, *g, *b)) {
-    if (h.bitsperpixel == 8) {  // a failed 8-bit read leaves the caller three planes
-      *g = travorn_detail::new_plane<unsigned char>(bytes);
-      *b = travorn_detail::new_plane<unsigned char>(bytes);
-    }
-    return true;
-  }
-  return false;
+  return !(headers_read && skip_palette(in, fatal, &h) && check_rows(in, fatal, &h, &bytes) &&
+           read_planes(in, fatal, h, bytes, r, g, b));
 }
 
 bool bmp_print_test(const char* file_name) {

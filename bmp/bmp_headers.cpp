@@ -1,8 +1,21 @@
 // SPDX-License-Identifier: MIT
-// The 14-byte file header and the 40-byte bitmap header: write, read, print.
+// The 14-byte file header and the 40-byte bitmap header: write, read, print;
+// and the two headers of the files the writers make.
 #include <iostream>
 
 #include "bmp/bmp.hpp"
+#include "bmp/bmp_internal.hpp"
+
+void bmp_detail::write_headers(std::ostream& out, std::uint16_t bitsperpixel, std::uint32_t xsize,
+                               std::int32_t ysize, std::uint32_t colorsused,
+                               std::uint64_t pixel_bytes) {
+  const std::uint32_t bitmapoffset = kPixelDataOffset + 4 * colorsused;
+  const auto bm = bmp_byte_swap_get() ? std::uint16_t{'M' << 8 | 'B'} : kMagicBM;  // "BM" on disk
+  bmp_header1_write(out, bm, static_cast<std::uint32_t>(bitmapoffset + pixel_bytes), 0, 0,
+                    bitmapoffset);
+  bmp_header2_write(out, kInfoHeaderBytes, xsize, ysize, 1, bitsperpixel, 0, 0, 0, 0, colorsused,
+                    0);
+}
 
 void bmp_header1_write(std::ostream& file_out, uint16_t filetype, uint32_t filesize,
                        uint16_t reserved1, uint16_t reserved2, uint32_t bitmapoffset) {

@@ -51,28 +51,15 @@ inline bool pixel_bytes_within(std::uint32_t xsize, std::int32_t ysize, std::uin
 
 using travorn_detail::report;
 
-// Stores `n` pixels of R, G, B samples as the file's bytes B, G, R, each
-// sample mapped to its byte by `byte`: the converter's one pass from its
-// samples to the rows of its file.
-template <typename Byte>
-TRAVORN_INLINED inline void join_samples(const std::int32_t* __restrict rgb, std::size_t n,
-                                         char* __restrict to, Byte byte) {
-  auto* const out = reinterpret_cast<unsigned char*>(to);
-  for (std::size_t i = 0; i < n; ++i) {
-    out[3 * i] = byte(rgb[3 * i + 2]);
-    out[3 * i + 1] = byte(rgb[3 * i + 1]);
-    out[3 * i + 2] = byte(rgb[3 * i]);
-  }
-}
-
 // The two headers of a file of `bitsperpixel` bits a pixel, with
-// `colorsused` palette entries after them: FILESIZE and BITMAPOFFSET follow
-// from the sizes, which the caller has checked.
+// `colorsused` palette entries and `pixel_bytes` bytes of rows after them
+// (as pixel_bytes_within() gave them: the caller has checked the size).
 void write_headers(std::ostream& out, std::uint16_t bitsperpixel, std::uint32_t xsize,
-                   std::int32_t ysize, std::uint32_t colorsused);
+                   std::int32_t ysize, std::uint32_t colorsused, std::uint64_t pixel_bytes);
 
-// Palette rows with their entry numbers counted from `first`, so that a
-// palette read in pieces reports the entry's place in the whole table.
+// Reads palette entries with their numbers counted from `first`, so that a
+// palette read in pieces reports the entry's place in the whole table. As
+// bmp_palette_read: true on failure, after its report.
 bool palette_read_from(std::istream& in, std::uint32_t first, std::uint32_t count, unsigned char* r,
                        unsigned char* g, unsigned char* b, unsigned char* a);
 
@@ -98,7 +85,7 @@ class StreamedFile {
 
   // Where pixel `first` (counted across the rows from the top row's first)
   // goes among the file's bytes, and in *pixels how many pixels from there
-  // on may be stored at once (join_samples), within its row; nullptr once
+  // on may be stored at once, within its row; nullptr once
   // the writing has failed. Pixels come in order; after storing them, the
   // caller says filled() up to the pixel after the last.
   char* room(std::uint64_t first, std::size_t* pixels);
@@ -120,17 +107,19 @@ class StreamedFile {
   bool start_block(std::uint64_t first);
   void flush();
   bool write_rest();
-  std::uint64_t place(std::uint64_t row, std::uint64_t column) const;
+  std::uint64_t place(std::uint64_t pixel) const;
 
   travorn_detail::OutputFile& file_;
   std::uint32_t width_, height_;
   std::uint64_t row_bytes_;
+  std::uint64_t pixel_bytes_ = 0;   // of the rows: the file's size less its headers'
+  std::size_t pieces_per_row_ = 1;  // the blocks of a row, where a row is wider than a block
   std::size_t rows_per_block_ = 0;  // 0: a row is wider than a block, written in pieces
   Failure failure_ = Failure::kNone;
   Block block_{0, 0, nullptr};
   std::size_t block_room_ = 0;
-  std::uint64_t block_first_ = 0, block_end_ = 0;  // the pixels it holds
-  std::vector<Block> kept_;                        // written in place: every block, in memory
+  std::uint64_t block_end_ = 0;  // the pixel after the block's last
+  std::vector<Block> kept_;      // written in place: every block, in memory
 };
 
 }  // namespace bmp_detail

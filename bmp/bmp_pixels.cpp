@@ -45,10 +45,10 @@ class RowBlock {
 };
 
 // A pixel is kDepth bytes in the file: B, G, R (24-bit) or an index (8-bit).
-// join takes `n` pixels from element `k` of the planes to the file's bytes;
-// split the other way.
+// interleave takes `n` pixels from element `k` of the planes to the file's
+// bytes; split the other way.
 template <int kDepth>
-void join(const unsigned char* const plane[3], std::uint64_t k, std::size_t n, char* to) {
+void interleave(const unsigned char* const plane[3], std::uint64_t k, std::size_t n, char* to) {
   auto* __restrict out = reinterpret_cast<unsigned char*>(to);
   if constexpr (kDepth == 1) {
     std::copy_n(plane[0] + k, n, out);
@@ -82,9 +82,9 @@ void split(const char* from, std::size_t n, unsigned char* const plane[3], std::
 
 // The same for 24-bit rows, compiled for AVX2 where the build holds AVX2
 // code: the compiler turns the loops into byte shuffles that SSE2 lacks.
-TRAVORN_AVX2 void join_avx2(const unsigned char* const plane[3], std::uint64_t k, std::size_t n,
-                            char* to) {
-  join<3>(plane, k, n, to);
+TRAVORN_AVX2 void interleave_avx2(const unsigned char* const plane[3], std::uint64_t k,
+                                  std::size_t n, char* to) {
+  interleave<3>(plane, k, n, to);
 }
 TRAVORN_AVX2 void split_avx2(const char* from, std::size_t n, unsigned char* const plane[3],
                              std::uint64_t k) {
@@ -110,7 +110,7 @@ void write_rows(std::ostream& out, std::uint32_t width, std::uint32_t rows,
   if (width == 0) return;  // rows of no bytes at all
   const std::uint32_t pad = padding(width, kDepth);
   RowBlock block(std::uint64_t{kDepth} * width + pad, rows);
-  const auto join_n = chosen<kDepth>(join<kDepth>, join_avx2);
+  const auto interleave_n = chosen<kDepth>(interleave<kDepth>, interleave_avx2);
   std::size_t used = 0;
   for (std::uint32_t i = 0; i < rows; ++i) {
     const std::uint64_t first = std::uint64_t{i} * width;
@@ -121,7 +121,7 @@ void write_rows(std::ostream& out, std::uint32_t width, std::uint32_t rows,
       }
       const auto n = static_cast<std::uint32_t>(
           std::min<std::size_t>((block.size() - used - pad) / kDepth, width - j));
-      join_n(plane, first + j, n, block.data() + used);
+      interleave_n(plane, first + j, n, block.data() + used);
       used += std::size_t{kDepth} * n;
       j += n;
     }

@@ -11,8 +11,9 @@
 
 namespace {
 // Rows are gathered in blocks of at most this many bytes; a row wider than
-// that goes out in pieces.
+// that goes out in pieces of this many pixels, the last with the padding.
 constexpr std::uint64_t kBlockBytes = std::uint64_t{256} * 1024;
+constexpr std::uint64_t kPiecePixels = (kBlockBytes - 3) / 3;
 }  // namespace
 
 namespace bmp_detail {
@@ -20,8 +21,7 @@ namespace bmp_detail {
 StreamedFile::StreamedFile(travorn_detail::OutputFile& file, std::uint32_t width,
                            std::uint32_t height)
     : file_(file), width_(width), height_(height), row_bytes_(row_bytes(width, 3)) {
-  std::uint64_t pixel_bytes = 0;
-  if (!pixel_bytes_within(width, static_cast<std::int32_t>(height), 3, 0, &pixel_bytes)) {
+  if (!pixel_bytes_within(width, static_cast<std::int32_t>(height), 3, 0, &pixel_bytes_)) {
     failure_ = Failure::kTooLarge;
   } else if (!file_.open()) {
     failure_ = Failure::kOpen;
@@ -29,14 +29,19 @@ StreamedFile::StreamedFile(travorn_detail::OutputFile& file, std::uint32_t width
   if (row_bytes_ > 0 && row_bytes_ <= kBlockBytes) {
     rows_per_block_ =
         static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes / row_bytes_, height));
+  } else if (width > 0) {
+    pieces_per_row_ = static_cast<std::size_t>((width + kPiecePixels - 1) / kPiecePixels);
   }
   // As large as the rows need, up to a block.
-  block_room_ = static_cast<std::size_t>(std::min(kBlockBytes, pixel_bytes));
+  block_room_ = static_cast<std::size_t>(std::min(kBlockBytes, pixel_bytes_));
 }
 
-// Where the file holds the pixel in `row` (the top row 0) and `column`.
-std::uint64_t StreamedFile::place(std::uint64_t row, std::uint64_t column) const {
-  return kPixelDataOffset + (height_ - 1 - row) * row_bytes_ + 3 * column;
+// Where the file holds pixel `pixel`, counted across the rows from the top
+// row's first: the one mapping from the picture's order to the file's,
+// which holds the bottom row first.
+std::uint64_t StreamedFile::place(std::uint64_t pixel) const {
+  const std::uint64_t row = pixel / width_;
+  return kPixelDataOffset + (height_ - 1 - row) * row_bytes_ + 3 * (pixel % width_);
 }
 
 // Makes the block that holds pixel `first` on: whole rows from `first`'s,
@@ -45,20 +50,17 @@ std::uint64_t StreamedFile::place(std::uint64_t row, std::uint64_t column) const
 bool StreamedFile::start_block(std::uint64_t first) {
   if (!block_.bytes) block_.bytes.reset(new (std::nothrow) char[block_room_]());  // zero padding
   if (!block_.bytes) return false;
-  const std::uint64_t row = first / width_;
   const std::uint64_t column = first % width_;
-  block_first_ = first;
-  if (rows_per_block_ > 0) {  // `first` begins a row
-    const std::uint64_t rows = std::min<std::uint64_t>(rows_per_block_, height_ - row);
+  if (rows_per_block_ > 0) {  // `first` begins a row; the block's last row comes first in the file
+    const std::uint64_t rows = std::min<std::uint64_t>(rows_per_block_, height_ - first / width_);
     block_end_ = first + rows * width_;
-    block_.offset = place(row + rows - 1, 0);
+    block_.offset = place(block_end_ - width_);
     block_.size = static_cast<std::size_t>(rows * row_bytes_);
   } else {
-    // Room for the row's padding after the piece's pixels.
-    const std::uint64_t end = std::min<std::uint64_t>(width_, column + (kBlockBytes - 3) / 3);
+    const std::uint64_t end = std::min<std::uint64_t>(width_, column + kPiecePixels);
     const auto pixel_bytes = static_cast<std::size_t>(3 * (end - column));
     block_end_ = first + (end - column);
-    block_.offset = place(row, column);
+    block_.offset = place(first);
     block_.size = pixel_bytes + (end == width_ ? padding(width_, 3) : 0);
     std::fill_n(block_.bytes.get() + pixel_bytes, block_.size - pixel_bytes, '\0');
   }
@@ -70,14 +72,9 @@ char* StreamedFile::room(std::uint64_t first, std::size_t* pixels) {
     failure_ = Failure::kWrite;  // no memory for the rows: the file cannot be written
   }
   if (failure_ != Failure::kNone) return nullptr;
-  const std::uint64_t row = first / width_;
-  const std::uint64_t column = first % width_;
-  *pixels = static_cast<std::size_t>(std::min<std::uint64_t>(width_ - column, block_end_ - first));
-  // Rows in a block stand in the file's order: the last row of the block first.
-  const std::uint64_t at = rows_per_block_ > 0
-                               ? (block_end_ / width_ - 1 - row) * row_bytes_ + 3 * column
-                               : 3 * (first - block_first_);
-  return block_.bytes.get() + at;
+  *pixels = static_cast<std::size_t>(
+      std::min<std::uint64_t>(width_ - first % width_, block_end_ - first));
+  return block_.bytes.get() + (place(first) - block_.offset);
 }
 
 void StreamedFile::filled(std::uint64_t end) {
@@ -96,17 +93,22 @@ void StreamedFile::flush() {
   }
 }
 
-// The headers at the file's start and, in place, every block in order.
+// The headers at the file's start and, in place, every block in the file's
+// order: the blocks came with the top rows first, so the rows go out in the
+// reverse of their coming, and the pieces of a row as they came.
 bool StreamedFile::write_rest() {
   std::ostringstream headers;
-  write_headers(headers, 24, width_, static_cast<std::int32_t>(height_), 0);
+  write_headers(headers, 24, width_, static_cast<std::int32_t>(height_), 0, pixel_bytes_);
   const std::string& bytes = headers.str();
   if (file_.beside()) return file_.write_at(0, bytes.data(), bytes.size());
-  std::sort(kept_.begin(), kept_.end(),
-            [](const Block& x, const Block& y) { return x.offset < y.offset; });
   std::ostream& out = file_.stream();
   out.write(bytes.data(), std::streamsize(bytes.size()));
-  for (const Block& block : kept_) out.write(block.bytes.get(), std::streamsize(block.size));
+  for (std::size_t rows = kept_.size() / pieces_per_row_; rows-- > 0;) {
+    for (std::size_t piece = 0; piece < pieces_per_row_; ++piece) {
+      const Block& block = kept_[rows * pieces_per_row_ + piece];
+      out.write(block.bytes.get(), std::streamsize(block.size));
+    }
+  }
   return static_cast<bool>(out);
 }
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Size arithmetic that cannot wrap, on any platform, and planes that are
 // refused rather than thrown for. Every size decision of the libraries and
-// the converter goes through these. Header-only and private to the project.
+// the converter that a product could wrap goes through these; a product of
+// two 32-bit numbers in 64 bits, which cannot wrap, is formed as it is.
+// Header-only and private to the project.
 #ifndef TRAVORN_COMMON_SIZES_HPP
 #define TRAVORN_COMMON_SIZES_HPP
 

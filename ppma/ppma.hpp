@@ -71,9 +71,14 @@
 ///         `PPMA_READ - Fatal error!` with `Null pointer to the file name.`
 ///         (`XSIZE`, `YSIZE`, `MAXRGB`, `R`, `G`, `B`: nothing is read),
 ///         `Cannot open the input file "NAME".`,
-///         `PPMA_READ_HEADER failed.` (after the header's own report) or
+///         `PPMA_READ_HEADER failed.` (after the header's own report),
+///         `Negative image size: XSIZE = X, YSIZE = Y.`,
+///         `The image size XSIZE = X, YSIZE = Y is too large.`,
+///         `Not enough memory for the image planes.`,
+///         `Not enough memory to read the samples.` or
 ///         `PPMA_READ_DATA failed.` (short data, a token that is not a 32-bit
-///         decimal number, a last sample with no character after it).
+///         decimal number, a last sample with no character after it, a
+///         regular file too short for the planes it declares).
 PPMA_API int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* maxrgb,
                        int32_t** r, int32_t** g, int32_t** b);
 
@@ -136,7 +141,8 @@ PPMA_API int ppma_read_header(std::istream& file_in, int32_t* xsize, int32_t* ys
 /// @param g Caller-owned G plane, as `r`.
 /// @param b Caller-owned B plane, as `r`.
 /// @return 0 when every sample was read; 1 when the data end early or hold
-///         a token that is not a sample. Prints nothing.
+///         a token that is not a sample, or when the memory to read them in
+///         chunks cannot be had. Prints nothing.
 PPMA_API int ppma_read_data(std::istream& file_in, int32_t xsize, int32_t ysize, int32_t* r,
                             int32_t* g, int32_t* b);
 
@@ -204,7 +210,8 @@ PPMA_API int ppma_check_data(int32_t xsize, int32_t ysize, int32_t maxrgb, const
 ///         `Null pointer to the file name.` or `Null pointer to R.` (G, B;
 ///         no file is created or touched), `Cannot open the output file "NAME".`
 ///         (also for an existing file that no new file can replace),
-///         or `Error while writing the output file.` (a full disk, a size
+///         `PPMA_WRITE_DATA failed.` (no memory for its buffer) or
+///         `Error while writing the output file.` (a full disk, a size
 ///         limit, a failed rename), in which case the new file is removed.
 PPMA_API int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_t* r,
                         const int32_t* g, const int32_t* b);
@@ -240,7 +247,8 @@ PPMA_API int ppma_write_header(std::ostream& file_out, const char* file_name, in
 /// @param r R plane of at least `xsize * ysize` samples, top row first.
 /// @param g G plane, as `r`.
 /// @param b B plane, as `r`.
-/// @return Always 0; the stream's state is left for the caller to test.
+/// @return 0, the stream's state left for the caller to test; 1 when the
+///         memory for its buffer of lines cannot be had (nothing written).
 PPMA_API int ppma_write_data(std::ostream& file_out, int32_t xsize, int32_t ysize, const int32_t* r,
                              const int32_t* g, const int32_t* b);
 

@@ -8,6 +8,30 @@
 
 using ppma_detail::report;
 
+namespace {
+// Whether every sample of the plane `letter` lies in 0..maxrgb, row by row;
+// false after the report of the first that does not.
+bool samples_in_range(const int32_t* v, char letter, int32_t xsize, int32_t ysize, int32_t maxrgb) {
+  for (int32_t j = 0; j < ysize; ++j) {
+    for (int32_t i = 0; i < xsize; ++i, ++v) {
+      if (*v < 0) {
+        report("PPMA_CHECK_DATA - Fatal error!\n")
+            << "  Negative data.\n"
+            << "  " << letter << "(" << i << "," << j << ")=" << *v << "\n";
+        return false;
+      }
+      if (*v > maxrgb) {
+        report("PPMA_CHECK_DATA - Fatal error!\n")
+            << "  Data exceeds MAXRGB = " << maxrgb << "\n"
+            << "  " << letter << "(" << i << "," << j << ")=" << *v << "\n";
+        return false;
+      }
+    }
+  }
+  return true;
+}
+}  // namespace
+
 int ppma_check_data(int32_t xsize, int32_t ysize, int32_t maxrgb, const int32_t* r,
                     const int32_t* g, const int32_t* b) {
   if (xsize < 1) {
@@ -30,25 +54,8 @@ int ppma_check_data(int32_t xsize, int32_t ysize, int32_t maxrgb, const int32_t*
       return 1;
     }
   }
-  // One plane after the other, each row by row.
-  for (const auto& plane : planes) {
-    const int32_t* v = plane.samples;
-    for (int32_t j = 0; j < ysize; ++j) {
-      for (int32_t i = 0; i < xsize; ++i, ++v) {
-        if (*v < 0) {
-          report("PPMA_CHECK_DATA - Fatal error!\n")
-              << "  Negative data.\n"
-              << "  " << plane.letter << "(" << i << "," << j << ")=" << *v << "\n";
-          return 1;
-        }
-        if (*v > maxrgb) {
-          report("PPMA_CHECK_DATA - Fatal error!\n")
-              << "  Data exceeds MAXRGB = " << maxrgb << "\n"
-              << "  " << plane.letter << "(" << i << "," << j << ")=" << *v << "\n";
-          return 1;
-        }
-      }
-    }
+  for (const auto& plane : planes) {  // one plane after the other
+    if (!samples_in_range(plane.samples, plane.letter, xsize, ysize, maxrgb)) return 1;
   }
   return 0;
 }

@@ -52,7 +52,8 @@ constexpr std::size_t kStopBytes = kBlockBytes + 8;
 // NUL bytes before the chunk, for the eight-byte loads that end in its first bytes.
 constexpr std::size_t kFrontBytes = 8;
 
-// Where no chunk could be allocated: an empty chunk and its stop bytes.
+// Where no chunk could be allocated: an empty chunk and its stop bytes, so
+// that a parser that is not ready() parses nothing, safely.
 constexpr char kNoChunk[kStopBytes] = {};
 
 // Tokens that one run of clean blocks gathers at the most.

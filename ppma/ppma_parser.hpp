@@ -21,6 +21,10 @@ class SampleParser {
 
   explicit SampleParser(std::istream& in);
 
+  // Whether the parser has its chunk: where that memory could not be had,
+  // it parses nothing (kEnd at once), and its callers report it as such.
+  bool ready() const { return chunk_ != nullptr; }
+
   // Parses up to `count` samples into `out` and sets *parsed to how many.
   // kFull: all of them. kEnd: the input ended before the next sample began.
   // kBad: a token that is not a sample (a number that ends the input,

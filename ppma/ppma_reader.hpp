@@ -34,8 +34,9 @@ class ImageReader {
   // the file that cannot be opened, the header's own report and "PPMA_READ_HEADER
   // failed.", negative sizes, more than 2147483647 pixels, and, beyond the
   // size trusted on the header's word, a regular file too short for the
-  // samples it declares. The values go through the pointers as they are
-  // read. False after the reports.
+  // samples it declares; and the memory to read the samples in chunks, which
+  // may be refused (`Not enough memory to read the samples.`). The values go
+  // through the pointers as they are read. False after the reports.
   bool read_header(std::int32_t* xsize, std::int32_t* ysize, std::int32_t* maxrgb);
 
   // After read_header(): the picture's pixels, and whether planes for them

@@ -25,41 +25,41 @@ char* put_number(char* out, std::int32_t value) {
 }
 }  // namespace
 
+namespace {
+// The largest sample of the three planes, and 1 at least: the least maximum
+// a P3 file may declare (also for an image without pixels).
+int32_t largest_sample(int32_t xsize, int32_t ysize, const int32_t* r, const int32_t* g,
+                       const int32_t* b) {
+  int32_t largest = 1;
+  const std::uint64_t pixels =
+      xsize < 1 || ysize < 1 ? 0 : std::uint64_t(xsize) * std::uint64_t(ysize);
+  for (std::uint64_t k = 0; k < pixels; ++k) largest = std::max({largest, r[k], g[k], b[k]});
+  return largest;
+}
+}  // namespace
+
 int ppma_write(const char* file_name, int32_t xsize, int32_t ysize, const int32_t* r,
                const int32_t* g, const int32_t* b) {
-  const bool has_pixels = xsize >= 1 && ysize >= 1;
   const char* const fatal = "PPMA_WRITE - Fatal error!\n";
   if (travorn_detail::refuse_null(fatal, {{file_name, "the file name"}}) ||
-      (has_pixels && travorn_detail::refuse_null(fatal, {{r, "R"}, {g, "G"}, {b, "B"}}))) {
+      (xsize >= 1 && ysize >= 1 &&
+       travorn_detail::refuse_null(fatal, {{r, "R"}, {g, "G"}, {b, "B"}}))) {
     return 1;  // refused before the file is created
   }
   travorn_detail::OutputFile file;
   if (!file.open(file_name)) {
-    report("PPMA_WRITE - Fatal error!\n")
-        << "  Cannot open the output file \"" << file_name << "\".\n";
+    report(fatal) << "  Cannot open the output file \"" << file_name << "\".\n";
     return 1;
   }
-  int32_t maxrgb = 1;  // the least maximum a P3 file may declare
-  if (has_pixels) {
-    const std::uint64_t pixels = std::uint64_t(xsize) * std::uint64_t(ysize);
-    for (std::uint64_t k = 0; k < pixels; ++k) {
-      maxrgb = std::max({maxrgb, r[k], g[k], b[k]});
-    }
-  }
-  std::ostream& file_out = file.stream();
-  const auto failed = [&](const char* line) {  // the file is abandoned, the old one kept
-    file.abandon();
-    report("PPMA_WRITE - Fatal error!\n") << line;
+  // The header cannot fail: the stream's state is tested once, at the close.
+  ppma_write_header(file.stream(), file_name, xsize, ysize, largest_sample(xsize, ysize, r, g, b));
+  if (ppma_write_data(file.stream(), xsize, ysize, r, g, b) != 0) {
+    file.abandon();  // the old file is kept
+    report(fatal) << "  PPMA_WRITE_DATA failed.\n";
     return 1;
-  };
-  if (ppma_write_header(file_out, file_name, xsize, ysize, maxrgb) != 0) {
-    return failed("  PPMA_WRITE_HEADER failed.\n");
-  }
-  if (ppma_write_data(file_out, xsize, ysize, r, g, b) != 0) {
-    return failed("  PPMA_WRITE_DATA failed.\n");
   }
   if (!file.close()) {
-    report("PPMA_WRITE - Fatal error!\n") << "  Error while writing the output file.\n";
+    report(fatal) << "  Error while writing the output file.\n";
     return 1;
   }
   return 0;
@@ -87,8 +87,7 @@ int ppma_write_data(std::ostream& file_out, int32_t xsize, int32_t ysize, const 
   if (!buffer) return 1;
   char* const begin = buffer.get();
   char* out = begin;
-  std::uint64_t pixel = 0;  // pixels written so far, counted across rows
-  std::size_t k = 0;
+  std::uint64_t k = 0;  // pixels written so far, counted across rows
   for (int32_t j = 0; j < ysize; ++j) {
     for (int32_t i = 0; i < xsize; ++i, ++k) {
       out = put_number(out, r[k]);
@@ -96,9 +95,8 @@ int ppma_write_data(std::ostream& file_out, int32_t xsize, int32_t ysize, const 
       out = put_number(out, g[k]);
       *out++ = ' ';
       out = put_number(out, b[k]);
-      ++pixel;
       // Every fourth pixel counted from the image's first, and the last of a row, end a line.
-      if (pixel % kPixelsPerLine == 0 || i == xsize - 1) {
+      if ((k + 1) % kPixelsPerLine == 0 || i == xsize - 1) {
         *out++ = '\n';
         if (begin + kBufferBytes - out < kLineMax) {
           file_out.write(begin, out - begin);

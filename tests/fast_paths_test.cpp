@@ -49,7 +49,10 @@ class FastPaths : public ::testing::TestWithParam<travorn_detail::InstructionSet
       GTEST_SKIP() << "not in this build, or not here";
     std::filesystem::create_directories(dir_);
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void TearDown() override {
+    travorn_detail::use_instruction_set(before_);  // the one decision as it was
+    std::filesystem::remove_all(dir_);
+  }
   std::string path(const char* name) const { return (dir_ / name).string(); }
 
   // Converts and reads `text` with the fast code, from a file or, with
@@ -87,6 +90,7 @@ class FastPaths : public ::testing::TestWithParam<travorn_detail::InstructionSet
     }
   }
 
+  const travorn_detail::InstructionSet before_ = travorn_detail::instruction_set();
   const std::filesystem::path dir_ =
       std::filesystem::temp_directory_path() /
       ("travorn-" + kernel_name(GetParam()) + "-" + std::to_string(std::random_device()()));

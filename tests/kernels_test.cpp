@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: MIT
-// Every parser kernel this build can run, on tables of bytes: the kinds of
-// every byte value at every place of a block, and the values of tokens with
-// the positions where they end.
+// Every kernel this build can run, on tables: the parser's on bytes (the
+// kinds of every byte value at every place of a block, and the values of
+// tokens with the positions where they end), the converter's row kernels on
+// samples (every rescale class, every length of a row's piece, not a byte
+// stored outside it).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "app/rows_avx2.hpp"
+#include "app/rows_portable.hpp"
 #include "common/instruction_set.hpp"
 #include "ppma/ppma_kernel_avx2.hpp"
 #include "ppma/ppma_kernel_portable.hpp"
@@ -34,8 +38,10 @@ using ppma_detail::Sse2Kernel;
 #endif
 #if !TRAVORN_HAS_AVX2
 using Avx2Kernel = ppma_detail::PortableKernel;
+using Avx2Rows = travorn_detail::PortableRows;
 #else
 using ppma_detail::Avx2Kernel;
+using travorn_detail::Avx2Rows;
 #endif
 
 // Every kernel, each skipped where this build or this processor cannot run it.
@@ -47,12 +53,15 @@ struct On {
 using KernelTypes =
     ::testing::Types<On<ppma_detail::PortableKernel, InstructionSet::kPortable>,
                      On<Sse2Kernel, InstructionSet::kSse2>, On<Avx2Kernel, InstructionSet::kAvx2>>;
+using RowKernelTypes = ::testing::Types<On<travorn_detail::PortableRows, InstructionSet::kPortable>,
+                                        On<Avx2Rows, InstructionSet::kAvx2>>;
 struct KernelName {
   template <typename T>
   static std::string GetName(int) {
     return kernel_name(T::set);
   }
 };
+// Each test on its instruction set, the one decision as it was again after it.
 template <typename T>
 class Kernels : public ::testing::Test {
  protected:
@@ -60,8 +69,15 @@ class Kernels : public ::testing::Test {
     if (!travorn_detail::use_instruction_set(T::set))
       GTEST_SKIP() << "not in this build, or not on this processor";
   }
+  void TearDown() override { travorn_detail::use_instruction_set(before_); }
+
+ private:
+  const InstructionSet before_ = travorn_detail::instruction_set();
 };
 TYPED_TEST_SUITE(Kernels, KernelTypes, KernelName);
+template <typename T>
+class RowKernels : public Kernels<T> {};
+TYPED_TEST_SUITE(RowKernels, RowKernelTypes, KernelName);
 
 // A block as the parser sees it: 8 NUL bytes in front, 64 bytes (the text,
 // then blanks) from data() + 8, 72 NUL bytes after.
@@ -125,6 +141,37 @@ TYPED_TEST(Kernels, ConvertTokensOfOneToEightDigits) {
       std::vector<std::int32_t> values(row.ends.size());
       TypeParam::Kernel::convert(from.data(), at.data(), row.ends.size(), as_short, values.data());
       EXPECT_EQ(values, row.values) << row.text << (as_short ? " as short tokens" : "");
+    }
+  }
+}
+
+// Each rescale class (the clamp of 255; the multiplication, at its ends and
+// between; the division) on pieces of 1 to 40 pixels and a long one, whose
+// samples reach both ends of 32 bits and go past the maximum: the bytes of
+// scale_sample in the order B, G, R, and 32 guard bytes untouched before
+// and after the piece.
+TYPED_TEST(RowKernels, EveryRescaleClassAndEveryLengthOfAPiece) {
+  std::vector<std::size_t> lengths(40);
+  for (std::size_t n = 0; n < lengths.size(); ++n) lengths[n] = n + 1;
+  lengths.push_back(1000);
+  for (const std::int32_t maxrgb : {255, 1, 15, 65535, 1 << 20, (1 << 20) + 1, INT32_MAX}) {
+    const travorn_detail::Rescale rescale(maxrgb);
+    for (const std::size_t pixels : lengths) {
+      std::vector<std::int32_t> rgb(3 * pixels);
+      for (std::size_t k = 0; k < rgb.size(); ++k) {
+        const std::int64_t v = std::int64_t(k * 2654435761u % (std::uint64_t(maxrgb) + 11)) - 5;
+        rgb[k] = k % 97 == 3 ? INT32_MIN : k % 89 == 5 ? INT32_MAX : std::int32_t(v);
+      }
+      std::string expected(32, 'G');
+      for (std::size_t i = 0; i < pixels; ++i) {
+        for (const std::size_t c : {2, 1, 0}) {
+          expected += char(ppma_detail::scale_sample(rgb[3 * i + c], maxrgb));
+        }
+      }
+      expected += std::string(32, 'G');
+      std::string out(expected.size(), 'G');
+      TypeParam::Kernel::interleave(rgb.data(), pixels, out.data() + 32, rescale);
+      ASSERT_EQ(out, expected) << "maxrgb " << maxrgb << ", " << pixels << " pixels";
     }
   }
 }
