@@ -11,12 +11,10 @@
 //     `rgb`, rescales each to its byte and stores the pixels as a BMP file's
 //     rows hold them, B, G, R, in the 3 * `pixels` bytes from `to`: not one
 //     byte before or beyond, since a row's piece ends where its padding or
-//     the next row's bytes begin. The byte of a sample is scale_sample's
-//     (ppma/ppma_scale.hpp), computed by the rescale's class:
-//       kClamp     maxrgb 255: the sample clamped to 0..255;
-//       kMultiply  any other maxrgb up to SampleScaler::kLargest (2^20): the
-//                  division of scale_sample as a multiplication and a shift;
-//       kDivide    a larger maxrgb: scale_sample's division itself.
+//     the next row's bytes begin. The byte of a sample is scale_sample's,
+//     computed as the rescale's class says (ppma/ppma_scale.hpp): kClamp
+//     (maxrgb 255), kMultiply (any other up to 2^20), kDivide (larger); the
+//     converter never has kZero (it refuses a maxrgb below 1).
 //
 // Adding a kernel: a file like its siblings, and one line where the
 // converter chooses (interleave_for in travorn.cpp), after the instruction
@@ -27,7 +25,6 @@
 #ifndef TRAVORN_APP_ROWS_HPP
 #define TRAVORN_APP_ROWS_HPP
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -36,22 +33,8 @@
 
 namespace travorn_detail {
 
-enum class RescaleClass { kClamp, kMultiply, kDivide };
-
-// How the samples of one picture, from 0 to `maxrgb` (at least 1), become
-// bytes.
-struct Rescale {
-  explicit Rescale(std::int32_t top)
-      : kind(top == 255                                   ? RescaleClass::kClamp
-             : top <= ppma_detail::SampleScaler::kLargest ? RescaleClass::kMultiply
-                                                          : RescaleClass::kDivide),
-        maxrgb(top),
-        scaler(std::min(top, ppma_detail::SampleScaler::kLargest)) {}
-
-  RescaleClass kind;
-  std::int32_t maxrgb;
-  ppma_detail::SampleScaler scaler;  // the multiplication of kMultiply
-};
+using ppma_detail::Rescale;
+using ppma_detail::RescaleClass;
 
 // Stores `pixels` pixels of R, G, B samples as the file's bytes B, G, R,
 // each sample mapped to its byte by `byte`.
@@ -70,18 +53,7 @@ TRAVORN_INLINED inline void interleave_bytes(const std::int32_t* __restrict rgb,
 // what a vector kernel leaves over.
 TRAVORN_INLINED inline void interleave_plain(const std::int32_t* rgb, std::size_t pixels, char* to,
                                              const Rescale& rescale) {
-  switch (rescale.kind) {
-    case RescaleClass::kClamp:
-      return interleave_bytes(rgb, pixels, to, [](std::int32_t v) {
-        return static_cast<unsigned char>(std::clamp(v, 0, 255));
-      });
-    case RescaleClass::kMultiply:
-      return interleave_bytes(rgb, pixels, to, rescale.scaler);
-    case RescaleClass::kDivide:
-      return interleave_bytes(rgb, pixels, to, [top = rescale.maxrgb](std::int32_t v) {
-        return ppma_detail::scale_sample(v, top);
-      });
-  }
+  rescale.visit([&](auto byte) { interleave_bytes(rgb, pixels, to, byte); });
 }
 
 }  // namespace travorn_detail

@@ -142,7 +142,7 @@ int travorn(const char* input_file_name, const char* output_file_name) {
           {{input_file_name, "the input file name"}, {output_file_name, "the output file name"}})) {
     return 1;
   }
-  ppma_detail::ImageReader reader(input_file_name);
+  ppma_detail::ImageReader reader(input_file_name, "PPMA_READ - Fatal error!\n");
   travorn_detail::OutputFile output;
   if (refused(reader, output, output.prepare(output_file_name), output_file_name)) return 1;
   int32_t xsize = 0;
@@ -154,14 +154,14 @@ int travorn(const char* input_file_name, const char* output_file_name) {
         << "  The maximum sample value MAXRGB = " << maxrgb << " is below 1.\n";
     return 1;
   }
-  bmp_detail::StreamedFile file(output, static_cast<std::uint32_t>(xsize),
-                                static_cast<std::uint32_t>(ysize));
+  bmp_detail::StreamedFile file(output, static_cast<std::uint32_t>(xsize), ysize);
   BmpRows rows(file, maxrgb);
   if (!convert(reader, rows)) return read_failed();
   report("TRAVORN:\n") << "  XSIZE = " << xsize << ".\n"
                        << "  YSIZE = " << ysize << ".\n";
   report("TRAVORN:\n") << "  Flipping data orientation.\n";
   if (!file.finish()) {
+    file.report_failure("BMP_24_WRITE - Fatal error!\n");
     report("TRAVORN - Fatal error!\n") << "  BMP_24_WRITE failed.\n";
     return 1;
   }

@@ -362,6 +362,65 @@ BMP_API bool bmp_24_write(const char* file_name, uint32_t xsize, int32_t ysize,
 BMP_API bool bmp_08_write(const char* file_name, uint32_t xsize, int32_t ysize,
                           const unsigned char* plane);
 
+/// @brief A 24-bit BMP file being written row by row: made by
+/// bmp_24_rows_open(), fed by bmp_24_rows_put(), ended (and released) by
+/// bmp_24_rows_finish().
+struct bmp_24_rows;
+
+/// @brief Starts a 24-bit BMP file written row by row, the top row first, as
+/// a P3 file gives its rows (ppma_read_rows()).
+///
+/// The file gets bmp_24_write()'s headers and is made and replaced as
+/// bmp_24_write() makes and replaces a file: the new file is made now,
+/// beside the old one, each block of rows goes to its place in it as the
+/// pixels come, and it replaces the old file only when bmp_24_rows_finish()
+/// has put it whole; after any failure the old file stays as it was. With a
+/// positive `ysize` the file holds the bottom row first (HEIGHT `ysize`), as
+/// BMP viewers expect; with a negative one, the top row first. Memory: a
+/// block of rows (256 KiB at most) whatever the picture's size; only an
+/// output written in place (a pipe, a terminal, a device) keeps the file's
+/// pixel rows in memory until bmp_24_rows_finish(), since it cannot take
+/// writes at a place.
+/// @param file_name NUL-terminated path of the file to write.
+/// @param xsize WIDTH in pixels.
+/// @param ysize HEIGHT, written with its sign; |`ysize`| rows follow.
+/// @return The rows to feed, owned by the library until bmp_24_rows_finish()
+///         releases them; null on failure, after a
+///         `BMP_24_ROWS_OPEN - Fatal error!` report: `Null pointer to the file
+///         name.`, `The image is too large for a BMP file.`, `Could not open
+///         the output file.` (also for an existing file that no new file can
+///         replace), `Not enough memory for the rows.`.
+BMP_API bmp_24_rows* bmp_24_rows_open(const char* file_name, uint32_t xsize, int32_t ysize);
+
+/// @brief Puts the next `pixels` pixels of the picture, in reading order (the
+/// top row first, each row from the left), given as three arrays of bytes
+/// R, G and B: a whole row, a piece of one or several rows at once.
+/// @param rows From bmp_24_rows_open(), not finished yet.
+/// @param pixels How many pixels the arrays hold; 0 puts nothing.
+/// @param r The pixels' R bytes; may be null only when `pixels` is 0.
+/// @param g G bytes, as `r`.
+/// @param b B bytes, as `r`.
+/// @return `false` when the pixels are put; `true` after a
+///         `BMP_24_ROWS_PUT - Fatal error!` report: a null pointer, more
+///         pixels than the picture has left (`N pixels are more than the M
+///         that the picture has left.`; nothing is put), or
+///         `Error while writing the output file.` (a full disk, a size
+///         limit: reported once; the file is abandoned and every later put
+///         fails). Finish the rows in every case.
+BMP_API bool bmp_24_rows_put(bmp_24_rows* rows, uint32_t pixels, const unsigned char* r,
+                             const unsigned char* g, const unsigned char* b);
+
+/// @brief Writes the headers and what is left of the rows, puts the new file
+/// in place of the old one, and releases `rows`, whatever the outcome.
+/// @param rows From bmp_24_rows_open(); not usable afterwards.
+/// @return `false` when the whole file was written and put in place; `true`
+///         after a `BMP_24_ROWS_FINISH - Fatal error!` report (`N of the
+///         picture's M pixels were put.`, `Error while writing the output
+///         file.`, `Null pointer to the rows.`) or after the failure that
+///         bmp_24_rows_put() reported: the new file is then removed, and an
+///         old one stays as it was.
+BMP_API bool bmp_24_rows_finish(bmp_24_rows* rows);
+
 /// @brief Reads an uncompressed 8-bit or 24-bit BMP file into newly allocated
 /// byte planes.
 ///

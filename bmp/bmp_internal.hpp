@@ -57,27 +57,31 @@ using travorn_detail::report;
 void write_headers(std::ostream& out, std::uint16_t bitsperpixel, std::uint32_t xsize,
                    std::int32_t ysize, std::uint32_t colorsused, std::uint64_t pixel_bytes);
 
+// Stores `n` pixels of the three planes, from element `k` on, as the bytes
+// B, G, R of a 24-bit row at `to` (compiled for AVX2 where the one decision
+// says so).
+void interleave_24(const unsigned char* const plane[3], std::uint64_t k, std::size_t n, char* to);
+
 // Reads palette entries with their numbers counted from `first`, so that a
 // palette read in pieces reports the entry's place in the whole table. As
 // bmp_palette_read: true on failure, after its report.
 bool palette_read_from(std::istream& in, std::uint32_t first, std::uint32_t count, unsigned char* r,
                        unsigned char* g, unsigned char* b, unsigned char* a);
 
-// A 24-bit file with a positive HEIGHT (the picture's bottom row stored
-// first) written as its pixels arrive, the top row first, into an output
-// the caller has prepared. Each block of rows goes straight to its place in
-// the new file beside the output; where the output is written in place (a
-// pipe, a terminal, a device), the blocks gather in memory and go out in
-// order at the end. Memory in use: one block (256 KiB at most) whatever
-// the picture's size, or, written in place, the file's bytes as they
-// arrive. A failure (too large, not opened, a write) stops the writing, is
-// told by ready(), and is reported by finish(); a file not finished is
-// removed, and an old one stays whole.
+// A 24-bit file written as its pixels arrive, the top row first, into an
+// output the caller has prepared: with a positive HEIGHT the file holds the
+// picture's bottom row first, with a negative one the top row. Each block of rows goes straight to
+// its place in the new file beside the output; where the output is written in place (a pipe, a
+// terminal, a device), the blocks gather in memory and go out in order at the end. Memory in use:
+// one block (256 KiB at most) whatever the picture's size, or, written in place, the file's bytes
+// as they arrive. A failure (too large, not opened, a write) stops the writing, is told by ready()
+// and finish(), and reported by report_failure(); a file not finished is removed, and an old one
+// stays whole.
 class StreamedFile {
  public:
-  // For a picture of `width` by `height` pixels into `file`; a device or a
-  // pipe is opened now (a FIFO waits for its reader).
-  StreamedFile(travorn_detail::OutputFile& file, std::uint32_t width, std::uint32_t height);
+  // For a picture of `width` by |`height`| pixels into `file`, HEIGHT
+  // `height`; a device or a pipe is opened now (a FIFO waits for its reader).
+  StreamedFile(travorn_detail::OutputFile& file, std::uint32_t width, std::int32_t height);
 
   // Whether the pixels may come: false once the picture is known too large,
   // the file could not be opened or a write failed.
@@ -92,9 +96,11 @@ class StreamedFile {
   // The pixels before `end` are stored: a block they fill goes to its place.
   void filled(std::uint64_t end);
 
-  // Writes the headers and what is left, and puts the file in place. False
-  // on failure, after bmp_24_write's report.
+  // Writes the headers and what is left, and puts the file in place; false
+  // on failure, with the file abandoned.
   bool finish();
+  // The report of the failure, under the writing operation's header line.
+  void report_failure(const char* fatal) const;
 
  private:
   enum class Failure { kNone, kTooLarge, kOpen, kWrite };
@@ -110,7 +116,8 @@ class StreamedFile {
   std::uint64_t place(std::uint64_t pixel) const;
 
   travorn_detail::OutputFile& file_;
-  std::uint32_t width_, height_;
+  std::uint32_t width_, height_;  // height_: the number of rows
+  bool top_down_;                 // HEIGHT negative: the top row first in the file
   std::uint64_t row_bytes_;
   std::uint64_t pixel_bytes_ = 0;   // of the rows: the file's size less its headers'
   std::size_t pieces_per_row_ = 1;  // the blocks of a row, where a row is wider than a block

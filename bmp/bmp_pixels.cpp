@@ -185,6 +185,11 @@ bool read_rows(std::istream& in, std::uint32_t width, std::uint32_t rows,
 }
 }  // namespace
 
+void bmp_detail::interleave_24(const unsigned char* const plane[3], std::uint64_t k, std::size_t n,
+                               char* to) {
+  chosen<3>(interleave<3>, interleave_avx2)(plane, k, n, to);
+}
+
 void bmp_24_data_write(std::ostream& file_out, uint32_t xsize, int32_t ysize,
                        const unsigned char* r, const unsigned char* g, const unsigned char* b) {
   const unsigned char* const planes[3] = {r, g, b};

@@ -19,16 +19,20 @@ constexpr std::uint64_t kPiecePixels = (kBlockBytes - 3) / 3;
 namespace bmp_detail {
 
 StreamedFile::StreamedFile(travorn_detail::OutputFile& file, std::uint32_t width,
-                           std::uint32_t height)
-    : file_(file), width_(width), height_(height), row_bytes_(row_bytes(width, 3)) {
-  if (!pixel_bytes_within(width, static_cast<std::int32_t>(height), 3, 0, &pixel_bytes_)) {
+                           std::int32_t height)
+    : file_(file),
+      width_(width),
+      height_(row_count(height)),
+      top_down_(height < 0),
+      row_bytes_(row_bytes(width, 3)) {
+  if (!pixel_bytes_within(width, height, 3, 0, &pixel_bytes_)) {
     failure_ = Failure::kTooLarge;
   } else if (!file_.open()) {
     failure_ = Failure::kOpen;
   }
   if (row_bytes_ > 0 && row_bytes_ <= kBlockBytes) {
     rows_per_block_ =
-        static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes / row_bytes_, height));
+        static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes / row_bytes_, height_));
   } else if (width > 0) {
     pieces_per_row_ = static_cast<std::size_t>((width + kPiecePixels - 1) / kPiecePixels);
   }
@@ -37,11 +41,12 @@ StreamedFile::StreamedFile(travorn_detail::OutputFile& file, std::uint32_t width
 }
 
 // Where the file holds pixel `pixel`, counted across the rows from the top
-// row's first: the one mapping from the picture's order to the file's,
-// which holds the bottom row first.
+// row's first: the one mapping from the picture's order to the file's, which
+// holds the bottom row first, or with a negative HEIGHT the top row.
 std::uint64_t StreamedFile::place(std::uint64_t pixel) const {
   const std::uint64_t row = pixel / width_;
-  return kPixelDataOffset + (height_ - 1 - row) * row_bytes_ + 3 * (pixel % width_);
+  return kPixelDataOffset + (top_down_ ? row : height_ - 1 - row) * row_bytes_ +
+         3 * (pixel % width_);
 }
 
 // Makes the block that holds pixel `first` on: whole rows from `first`'s,
@@ -51,10 +56,11 @@ bool StreamedFile::start_block(std::uint64_t first) {
   if (!block_.bytes) block_.bytes.reset(new (std::nothrow) char[block_room_]());  // zero padding
   if (!block_.bytes) return false;
   const std::uint64_t column = first % width_;
-  if (rows_per_block_ > 0) {  // `first` begins a row; the block's last row comes first in the file
+  if (rows_per_block_ > 0) {  // `first` begins a row
     const std::uint64_t rows = std::min<std::uint64_t>(rows_per_block_, height_ - first / width_);
     block_end_ = first + rows * width_;
-    block_.offset = place(block_end_ - width_);
+    block_.offset =
+        place(top_down_ ? first : block_end_ - width_);  // the block's first in the file
     block_.size = static_cast<std::size_t>(rows * row_bytes_);
   } else {
     const std::uint64_t end = std::min<std::uint64_t>(width_, column + kPiecePixels);
@@ -94,18 +100,22 @@ void StreamedFile::flush() {
 }
 
 // The headers at the file's start and, in place, every block in the file's
-// order: the blocks came with the top rows first, so the rows go out in the
-// reverse of their coming, and the pieces of a row as they came.
+// order: the blocks came with the top rows first, so with the bottom row
+// first in the file the rows go out in the reverse of their coming, and the
+// pieces of a row as they came.
 bool StreamedFile::write_rest() {
   std::ostringstream headers;
-  write_headers(headers, 24, width_, static_cast<std::int32_t>(height_), 0, pixel_bytes_);
+  const auto height = static_cast<std::int32_t>(top_down_ ? 0 - height_ : height_);
+  write_headers(headers, 24, width_, height, 0, pixel_bytes_);
   const std::string& bytes = headers.str();
   if (file_.beside()) return file_.write_at(0, bytes.data(), bytes.size());
   std::ostream& out = file_.stream();
   out.write(bytes.data(), std::streamsize(bytes.size()));
-  for (std::size_t rows = kept_.size() / pieces_per_row_; rows-- > 0;) {
+  const std::size_t groups = kept_.size() / pieces_per_row_;
+  for (std::size_t k = 0; k < groups; ++k) {
+    const std::size_t group = top_down_ ? k : groups - 1 - k;
     for (std::size_t piece = 0; piece < pieces_per_row_; ++piece) {
-      const Block& block = kept_[rows * pieces_per_row_ + piece];
+      const Block& block = kept_[group * pieces_per_row_ + piece];
       out.write(block.bytes.get(), std::streamsize(block.size));
     }
   }
@@ -115,10 +125,13 @@ bool StreamedFile::write_rest() {
 bool StreamedFile::finish() {
   if (failure_ == Failure::kNone && !(write_rest() && file_.close())) failure_ = Failure::kWrite;
   if (failure_ != Failure::kNone) file_.abandon();
-  const char* const fatal = "BMP_24_WRITE - Fatal error!\n";
+  return failure_ == Failure::kNone;
+}
+
+void StreamedFile::report_failure(const char* fatal) const {
   switch (failure_) {
     case Failure::kNone:
-      return true;
+      break;
     case Failure::kTooLarge:
       report(fatal) << "  The image is too large for a BMP file.\n";
       break;
@@ -129,7 +142,6 @@ bool StreamedFile::finish() {
       report(fatal) << "  Error while writing the output file.\n";
       break;
   }
-  return false;
 }
 
 }  // namespace bmp_detail

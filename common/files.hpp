@@ -41,6 +41,12 @@ struct Unfinished {
   std::atomic<int> folder{-1};
   std::atomic<const char*> name{nullptr};
 };
+// One for the whole process, in every build: exported with default
+// visibility, so that the dynamic linker makes the copy of each shared
+// library and of the executable one (a unique symbol).
+#if defined(__GNUC__) && !defined(_WIN32)
+__attribute__((visibility("default")))
+#endif
 inline Unfinished unfinished_output;
 
 // Removes the unfinished file, if there is one: safe in a signal handler.

@@ -82,6 +82,55 @@
 PPMA_API int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* maxrgb,
                        int32_t** r, int32_t** g, int32_t** b);
 
+/// @brief The most pixels of a row that ppma_read_rows() hands over at once: a
+/// wider row comes in pieces of this many pixels, the last one shorter.
+constexpr int32_t ppma_rows_piece = 4096;
+
+/// @brief The function that ppma_read_rows() hands each row to.
+///
+/// It receives `pixels` pixels of row `row` (0 is the top row), from column
+/// `column` on (0, or where the last piece of a wide row ended), as three
+/// arrays of signed 32-bit samples, R, G and B; they are the reader's and
+/// valid until the function returns. It returns 0 to go on reading, anything
+/// else to stop.
+using ppma_rows_callback = int (*)(void* context, int32_t row, int32_t column, int32_t pixels,
+                                   const int32_t* r, const int32_t* g, const int32_t* b);
+
+/// @brief Reads a P3 file row by row, handing each row to `callback`, top row
+/// first, in memory that does not depend on the picture's size.
+///
+/// The header is read, and the size accepted or refused, as ppma_read() does
+/// (the same rules, the same refusals); its values are stored through
+/// `xsize`, `ysize` and `maxrgb` before the first row is handed over, so the
+/// callback may look at them (through `context`). Then each row goes to
+/// `callback` as three arrays, R, G and B, in pieces of ppma_rows_piece
+/// pixels for a wider row. Three arrays, not the file's interleaved order,
+/// since every other operation of both libraries takes planes: a row's R
+/// array is a row of ppma_read()'s R plane, fit for ppma_scale_to_bytes()
+/// (as an image of one row) and bmp_24_rows_put(). The samples are not
+/// rescaled or checked against `maxrgb`.
+///
+/// The caller stops the read by returning nonzero from `callback`: nothing
+/// more is read or printed, and the result is 0 (the read ended where the
+/// caller asked). A picture with no pixel calls `callback` no time.
+///
+/// @param file_name NUL-terminated path of the P3 file.
+/// @param[out] xsize Columns of the image.
+/// @param[out] ysize Rows of the image.
+/// @param[out] maxrgb The largest sample value the header declares.
+/// @param callback The function each row goes to.
+/// @param context Passed to `callback` as it is; may be null.
+/// @return 0 when every row was read, or when `callback` stopped the read; 1
+///         on failure, after a `PPMA_READ_ROWS - Fatal error!` report with
+///         the lines that ppma_read() prints (`Cannot open the input file
+///         "NAME".`, `PPMA_READ_HEADER failed.` after the header's own report,
+///         the size refusals, `Not enough memory to read the samples.`,
+///         `PPMA_READ_DATA failed.`) or `Null pointer to the file name.`
+///         (`XSIZE`, `YSIZE`, `MAXRGB`, `the row function`). Rows handed over
+///         before a failure stay handed over.
+PPMA_API int ppma_read_rows(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* maxrgb,
+                            ppma_rows_callback callback, void* context);
+
 /// @brief Parses a P3 header from a stream positioned at the file's start.
 ///
 /// Reads line by line (lines of up to 65536 characters): skips comment lines

@@ -61,7 +61,7 @@ class IntegerPlanes {
       if (done + n > room_) {
         if (!whole) return false;
         if (!make_room(std::min(pixels, std::max(kFirstGrowth, 2 * room_)), done)) {
-          ImageReader::report_data_failure();
+          out_of_room_ = true;
           return false;
         }
       }
@@ -71,6 +71,9 @@ class IntegerPlanes {
     }
     return true;
   }
+
+  // Whether a fill failed for want of memory for the room to grow.
+  bool out_of_room() const { return out_of_room_; }
 
   // Hands the planes to the caller after a success, and after a failed read
   // into planes that have room for the whole image (never shorter ones).
@@ -100,6 +103,7 @@ class IntegerPlanes {
   std::int32_t* plane_[3];
   std::unique_ptr<std::int32_t[]> owned_[3];
   std::uint64_t room_ = 0;
+  bool out_of_room_ = false;
 };
 
 // Whether the planes of `pixels` pixels take more than the trusted size.
@@ -108,36 +112,34 @@ bool beyond_trust(std::uint64_t pixels) {
   return !product_within(3 * sizeof(std::int32_t), pixels, kTrustedImageBytes, &bytes);
 }
 
+}  // namespace
+
 // False, after the report, for sizes that no plane can be made for; else
 // stores the number of pixels.
-bool size_accepted(std::int32_t xsize, std::int32_t ysize, std::uint64_t* pixels) {
+bool ImageReader::size_accepted(std::int32_t xsize, std::int32_t ysize) {
   if (xsize < 0 || ysize < 0) {
-    report("PPMA_READ - Fatal error!\n")
-        << "  Negative image size: XSIZE = " << xsize << ", YSIZE = " << ysize << ".\n";
+    report(fatal_) << "  Negative image size: XSIZE = " << xsize << ", YSIZE = " << ysize << ".\n";
     return false;
   }
-  if (!product_within(std::uint64_t(xsize), std::uint64_t(ysize), kMaxPixels, pixels)) {
-    report("PPMA_READ - Fatal error!\n")
-        << "  The image size XSIZE = " << xsize << ", YSIZE = " << ysize << " is too large.\n";
+  if (!product_within(std::uint64_t(xsize), std::uint64_t(ysize), kMaxPixels, &pixels_)) {
+    report(fatal_) << "  The image size XSIZE = " << xsize << ", YSIZE = " << ysize
+                   << " is too large.\n";
     return false;
   }
   return true;
 }
 
-}  // namespace
-
 bool ImageReader::read_header(std::int32_t* xsize, std::int32_t* ysize, std::int32_t* maxrgb) {
   if (!file_.is_open()) {
-    report("PPMA_READ - Fatal error!\n")
-        << "  Cannot open the input file \"" << file_name_ << "\".\n";
+    report(fatal_) << "  Cannot open the input file \"" << file_name_ << "\".\n";
     return false;
   }
   std::istream& in = file_.stream();
   if (ppma_read_header(in, xsize, ysize, maxrgb) != 0) {
-    report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_HEADER failed.\n";
+    report(fatal_) << "  PPMA_READ_HEADER failed.\n";
     return false;
   }
-  if (!size_accepted(*xsize, *ysize, &pixels_)) return false;
+  if (!size_accepted(*xsize, *ysize)) return false;
   // Memory follows the input: beyond the trusted size, a regular file must
   // be long enough for the samples it declares.
   const std::int64_t left = travorn_detail::bytes_after(facts().size, in.tellg());
@@ -149,7 +151,7 @@ bool ImageReader::read_header(std::int32_t* xsize, std::int32_t* ysize, std::int
   }
   parser_.emplace(in);
   if (!parser_->ready()) {
-    report("PPMA_READ - Fatal error!\n") << "  Not enough memory to read the samples.\n";
+    report(fatal_) << "  Not enough memory to read the samples.\n";
     return false;
   }
   return true;
@@ -163,34 +165,34 @@ bool ImageReader::read_pixels(std::int32_t* rgb, std::size_t count, std::size_t*
   return false;
 }
 
-void ImageReader::report_data_failure() {
-  report("PPMA_READ - Fatal error!\n") << "  PPMA_READ_DATA failed.\n";
-}
+void ImageReader::report_data_failure() const { report(fatal_) << "  PPMA_READ_DATA failed.\n"; }
 
 int ppma_read(const char* file_name, int32_t* xsize, int32_t* ysize, int32_t* maxrgb, int32_t** r,
               int32_t** g, int32_t** b) {
-  if (travorn_detail::refuse_null("PPMA_READ - Fatal error!\n", {{file_name, "the file name"},
-                                                                 {xsize, "XSIZE"},
-                                                                 {ysize, "YSIZE"},
-                                                                 {maxrgb, "MAXRGB"},
-                                                                 {r, "R"},
-                                                                 {g, "G"},
-                                                                 {b, "B"}})) {
+  const char* const fatal = "PPMA_READ - Fatal error!\n";
+  if (travorn_detail::refuse_null(fatal, {{file_name, "the file name"},
+                                          {xsize, "XSIZE"},
+                                          {ysize, "YSIZE"},
+                                          {maxrgb, "MAXRGB"},
+                                          {r, "R"},
+                                          {g, "G"},
+                                          {b, "B"}})) {
     return 1;
   }
-  ImageReader reader(file_name);
+  ImageReader reader(file_name, fatal);
   if (!reader.read_header(xsize, ysize, maxrgb)) return 1;
   // From a pipe, planes beyond the trusted size grow as the samples arrive.
   IntegerPlanes planes(nullptr, nullptr, nullptr);
   const bool grows = reader.room_grows();
   if (!grows && !planes.make_room(reader.pixels(), 0)) {
-    report("PPMA_READ - Fatal error!\n") << "  Not enough memory for the image planes.\n";
+    report(fatal) << "  Not enough memory for the image planes.\n";
     return 1;
   }
   const bool read = planes.fill(reader.pixels(), grows,
                                 [&](std::int32_t* rgb, std::size_t n, std::size_t* samples) {
                                   return reader.read_pixels(rgb, n, samples);
                                 });
+  if (planes.out_of_room()) reader.report_data_failure();  // as data that fell short
   planes.hand_over(read, reader.pixels(), r, g, b);
   return read ? 0 : 1;
 }

@@ -25,12 +25,15 @@ constexpr std::size_t kBatchPixels = 1024;
 // input is (facts()) before anything is read.
 class ImageReader {
  public:
-  explicit ImageReader(const char* file_name) : file_name_(file_name), file_(file_name) {}
+  // Reports go under `fatal`, the header line of the operation that reads.
+  ImageReader(const char* file_name, const char* fatal)
+      : file_name_(file_name), fatal_(fatal), file_(file_name) {}
 
   bool is_open() const { return file_.is_open(); }
   const travorn_detail::FileFacts& facts() const { return file_.facts(); }
 
-  // Reads the header and accepts the size, with every report of ppma_read:
+  // Reads the header and accepts the size, with every report of ppma_read
+  // (under the reading operation's name):
   // the file that cannot be opened, the header's own report and "PPMA_READ_HEADER
   // failed.", negative sizes, more than 2147483647 pixels, and, beyond the
   // size trusted on the header's word, a regular file too short for the
@@ -47,18 +50,20 @@ class ImageReader {
   bool room_grows() const;
 
   // Parses the samples of the next `count` pixels into `rgb` (3 * `count`
-  // values) and sets *samples to how many were parsed. False, after
-  // PPMA_READ's "PPMA_READ_DATA failed." report, when the input ends too
+  // values) and sets *samples to how many were parsed. False, after the
+  // report "PPMA_READ_DATA failed.", when the input ends too
   // soon or holds a token that is not a sample. After the last pixel, the
   // input must hold one character more, as ever.
   bool read_pixels(std::int32_t* rgb, std::size_t count, std::size_t* samples);
 
-  // PPMA_READ's report of data that failed, for a caller that fails them
-  // itself.
-  static void report_data_failure();
+  // The report of data that failed, for a caller that fails them itself.
+  void report_data_failure() const;
 
  private:
+  bool size_accepted(std::int32_t xsize, std::int32_t ysize);
+
   const char* file_name_;
+  const char* fatal_;
   travorn_detail::InputFile file_;
   std::optional<SampleParser> parser_;  // made for the samples, after the header
   std::uint64_t pixels_ = 0;

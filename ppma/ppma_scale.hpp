@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "common/instruction_set.hpp"
+
 namespace ppma_detail {
 
 // The byte of sample `v` of an image whose samples run from 0 to `maxrgb`:
@@ -53,6 +55,49 @@ class SampleScaler {
   std::int32_t top_;
   std::uint64_t multiplier_ = 0;
   unsigned shift_ = 0;
+};
+
+// The classes of rescale, each giving scale_sample's byte by its own means:
+// kClamp for maxrgb 255 (the sample clamped to 0..255), kMultiply for any
+// other maxrgb from 1 to SampleScaler::kLargest (the multiplication),
+// kDivide above it (scale_sample's division), kZero below 1 (0 for every
+// sample).
+enum class RescaleClass { kClamp, kMultiply, kDivide, kZero };
+
+// How the samples of one picture, from 0 to `maxrgb`, become bytes: the one
+// decision of the rescale's class, made once for the picture.
+struct Rescale {
+  explicit Rescale(std::int32_t top)
+      : kind(top < 1                         ? RescaleClass::kZero
+             : top == 255                    ? RescaleClass::kClamp
+             : top <= SampleScaler::kLargest ? RescaleClass::kMultiply
+                                             : RescaleClass::kDivide),
+        maxrgb(top),
+        scaler(top < 1                        ? 1
+               : top > SampleScaler::kLargest ? SampleScaler::kLargest
+                                              : top) {}
+
+  // Calls `visit` with the byte function of the class, a sample's byte from
+  // its value, so that a loop over samples is made for each class.
+  template <typename Visit>
+  TRAVORN_INLINED void visit(Visit visit) const {
+    switch (kind) {
+      case RescaleClass::kClamp:
+        return visit([](std::int32_t v) {
+          return static_cast<unsigned char>(v < 0 ? 0 : v > 255 ? 255 : v);
+        });
+      case RescaleClass::kMultiply:
+        return visit(scaler);
+      case RescaleClass::kDivide:
+        return visit([top = maxrgb](std::int32_t v) { return scale_sample(v, top); });
+      case RescaleClass::kZero:
+        return visit([](std::int32_t) { return static_cast<unsigned char>(0); });
+    }
+  }
+
+  RescaleClass kind;
+  std::int32_t maxrgb;
+  SampleScaler scaler;  // the multiplication of kMultiply
 };
 
 }  // namespace ppma_detail

@@ -29,9 +29,13 @@ cmake)
   cmake -S "$source_dir/examples/consumer" -B "$work/installed" "${compiler[@]}" \
     -DCMAKE_PREFIX_PATH="$work/prefix" > /dev/null
   cmake --build "$work/installed" -j2 > /dev/null
-  timeout 60 "$work/installed/consumer" "$source_dir/examples/example.ppm" "$work/a.bmp" > /dev/null
-  test "$(head -c 2 "$work/a.bmp")" = BM
+  timeout 60 "$work/prefix/bin/travorn" "$source_dir/examples/example.ppm" "$work/t.bmp" > /dev/null
+  for program in consumer convert; do  # the row operations and the conversion routine
+    timeout 60 "$work/installed/$program" "$source_dir/examples/example.ppm" "$work/a.bmp" > /dev/null
+    cmp "$work/t.bmp" "$work/a.bmp"
+  done
   ls "$work/prefix/include/travorn/ppma/ppma.hpp" "$work/prefix/include/travorn/bmp/bmp.hpp" \
+    "$work/prefix/include/travorn/app/travorn.hpp" \
     "$work/prefix/include/travorn/travorn_version.hpp" "$work/prefix/bin/travorn" \
     "$work/prefix/share/man/man1/travorn.1"* > /dev/null
   test "$(ls -A "$work/prefix/include")" = travorn  # nothing else of the project in include/
@@ -47,7 +51,7 @@ cmake)
   test ! -e "$work/subdir/travorn/tests"  # the project's tests stay out of a consumer's build
   timeout 60 "$work/subdir/consumer" "$source_dir/examples/example.ppm" "$work/b.bmp" > /dev/null
   cmp "$work/a.bmp" "$work/b.bmp"
-  echo "consumer: installed package and add_subdirectory both convert the example"
+  echo "consumer: installed package and add_subdirectory both convert the example as travorn does"
   ;;
 pkg-config | plugin)
   if ! command -v pkg-config > /dev/null; then
@@ -62,11 +66,15 @@ pkg-config | plugin)
 pkg-config)
   pc_dir=$(dirname "$(find "$work/prefix" -name travorn.pc)")
   # shellcheck disable=SC2046,SC2086  # pkg-config's words are flags
-  "$cxx" -std=c++17 $flags "$source_dir/examples/consumer/main.cpp" -o "$work/consumer" \
-    $(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs travorn)
-  # shellcheck disable=SC2046  # a shared build's libraries are found beside the .pc file
-  LD_LIBRARY_PATH="$(dirname "$pc_dir")" timeout 60 "$work/consumer" "$source_dir/examples/example.ppm" "$work/a.bmp" > /dev/null
-  test "$(head -c 2 "$work/a.bmp")" = BM
+  timeout 60 "$work/prefix/bin/travorn" "$source_dir/examples/example.ppm" "$work/t.bmp" > /dev/null
+  for program in main convert; do  # the row operations and the conversion routine
+    "$cxx" -std=c++17 $flags "$source_dir/examples/consumer/$program.cpp" -o "$work/$program" \
+      $(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs travorn)
+    # a shared build's libraries are found beside the .pc file
+    LD_LIBRARY_PATH="$(dirname "$pc_dir")" timeout 60 "$work/$program" \
+      "$source_dir/examples/example.ppm" "$work/a.bmp" > /dev/null
+    cmp "$work/t.bmp" "$work/a.bmp"
+  done
   version=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --modversion travorn)
   header=$(sed -n 's/^#define TRAVORN_VERSION_STRING "\(.*\)"$/\1/p' "$work/prefix/include/travorn/travorn_version.hpp")
   tool=$(timeout 60 "$work/prefix/bin/travorn" --version)

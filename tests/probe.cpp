@@ -234,9 +234,61 @@ int narrowed(const Args& a, Narrow narrow) {  // a plane narrowed to bytes
   return 0;
 }
 
+// ppma_read_rows FILE [STOP]: the planes that the rows make, shown as
+// ppma_read shows them; with STOP, each call instead (its row, column,
+// pixels, first and last R sample), the read stopped by the STOP-th.
+struct Rows {
+  std::vector<int32_t> plane[3];
+  long stop, calls;
+};
+int ppma_read_rows_op(const Args& a) {
+  int32_t x = -1, y = -1, m = -1;
+  Rows rows{{}, a.size() > 1 ? std::stol(a[1]) : -1, 0};
+  for (auto& plane : rows.plane) plane.reserve(1);  // shown as empty, not null, when no row came
+  const int status = ppma_read_rows(
+      c(a[0]), &x, &y, &m,
+      [](void* context, int32_t row, int32_t column, int32_t n, const int32_t* r, const int32_t* g,
+         const int32_t* b) {
+        auto& s = *static_cast<Rows*>(context);
+        if (s.stop >= 0) {
+          std::cout << "row " << row << " from " << column << ": " << n << " pixels, R " << r[0]
+                    << " to " << r[n - 1] << "\n";
+          return ++s.calls == s.stop ? 1 : 0;
+        }
+        const int32_t* const given[3] = {r, g, b};
+        for (int k = 0; k < 3; ++k) s.plane[k].insert(s.plane[k].end(), given[k], given[k] + n);
+        return 0;
+      },
+      &rows);
+  result(status);
+  std::cout << "size: " << x << " " << y << " " << m << "\n";
+  for (int k = 0; k < 3 && status == 0 && rows.stop < 0; ++k) {
+    show(&"R\0G\0B"[2 * k], rows.plane[k].data(), rows.plane[k].size(), std::uint64_t(x));
+  }
+  return 0;
+}
+
+// bmp_24_rows FILE XSIZE YSIZE R G B [PIECE]: the planes' pixels put PIECE at
+// a time (a row by default) into a file opened row by row, then finished;
+// shows each call that fails, and the finish's result.
+int bmp_24_rows_op(const Args& a) {
+  bmp_24_rows* rows = bmp_24_rows_open(c(a[0]), u(a[1]), i(a[2]));
+  if (rows == nullptr) return result(-1);
+  auto r = p8(a[3]), g = p8(a[4]), b = p8(a[5]);
+  const std::size_t pixels = r.v.size() - 1;
+  const std::size_t piece = a.size() > 6 ? std::stoul(a[6]) : std::max<std::size_t>(u(a[1]), 1);
+  for (std::size_t k = 0; k < pixels; k += piece) {
+    const auto n = uint32_t(std::min(piece, pixels - k));
+    if (bmp_24_rows_put(rows, n, r.get() + k, g.get() + k, b.get() + k)) std::cout << "put = 1\n";
+  }
+  return result(bmp_24_rows_finish(rows));
+}
+
 const std::map<std::string, std::function<int(const Args&)>> kOperations = {
     {"ppma_read", ppma_read_op},
     {"ppma_read_header", ppma_read_header_op},
+    {"ppma_read_rows", ppma_read_rows_op},
+    {"bmp_24_rows", bmp_24_rows_op},
     {"ppma_read_pictures", ppma_read_pictures_op},
     {"ppma_read_data",
      [](const Args& a) {
