@@ -40,20 +40,21 @@ class SampleScaler {
     unsigned l = 0;
     while ((std::uint64_t{1} << l) < divisor) ++l;
     shift_ = kBits + l;
-    multiplier_ = (std::uint64_t{1} << shift_) / divisor + 1;
+    multiplier_ = static_cast<std::uint32_t>((std::uint64_t{1} << shift_) / divisor + 1);
   }
+  // A product of two 32-bit numbers, which vector code forms too.
   unsigned char operator()(std::int32_t v) const {
-    const std::uint64_t clamped = std::uint32_t(v < 0 ? 0 : v > top_ ? top_ : v);
-    return static_cast<unsigned char>(((clamped * 510 + std::uint32_t(top_)) * multiplier_) >>
-                                      shift_);
+    const auto clamped = std::uint32_t(v < 0 ? 0 : v > top_ ? top_ : v);
+    const std::uint32_t numerator = clamped * 510 + std::uint32_t(top_);  // below 2^kBits
+    return static_cast<unsigned char>((std::uint64_t{numerator} * multiplier_) >> shift_);
   }
   std::int32_t top() const { return top_; }
-  std::uint32_t multiplier() const { return std::uint32_t(multiplier_); }
+  std::uint32_t multiplier() const { return multiplier_; }
   unsigned shift() const { return shift_; }
 
  private:
   std::int32_t top_;
-  std::uint64_t multiplier_ = 0;
+  std::uint32_t multiplier_ = 0;  // below 2^31
   unsigned shift_ = 0;
 };
 
