@@ -4,6 +4,7 @@
 // caller says so. Memory: one piece and the parser's chunk, whatever the
 // picture's size.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -22,7 +23,7 @@ TRAVORN_INLINED inline void split(const int32_t* rgb, int32_t pixels, int32_t* c
   int32_t* __restrict r = plane[0];
   int32_t* __restrict g = plane[1];
   int32_t* __restrict b = plane[2];
-  for (int32_t i = 0; i < pixels; ++i) {
+  for (std::size_t i = 0; i < std::size_t(pixels); ++i) {
     r[i] = rgb[3 * i];
     g[i] = rgb[3 * i + 1];
     b[i] = rgb[3 * i + 2];
