@@ -26,7 +26,8 @@
 /// @param input_file_name NUL-terminated name of the P3 file.
 /// @param output_file_name NUL-terminated name of the BMP file.
 /// @return 0 on success; 1 on failure, after the reports (a null name is
-///         refused with `Null pointer to the input file name.`).
+///         refused with `Null pointer to the input file name.` or
+///         `Null pointer to the output file name.`).
 TRAVORN_API int travorn(const char* input_file_name, const char* output_file_name);
 
 /// @brief Turns a plane of `xsize` by `ysize` samples upside down, in place.

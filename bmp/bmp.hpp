@@ -6,8 +6,10 @@
 /// the pixel in row `i` and column `j` is element `i * xsize + j`. **Row 0 is
 /// the first row stored in the file**, which is the *bottom* row of the
 /// picture when the height is positive and the *top* row when it is negative;
-/// the operations never flip rows. To write planes whose row 0 is the top row
-/// (as ppma_read() gives them), pass the height negated. A 24-bit image has
+/// the operations on planes never flip rows. To write planes whose row 0 is
+/// the top row (as ppma_read() gives them), pass the height negated. The row
+/// writer (bmp_24_rows_open()) is the one exception: it takes the pixels top
+/// row first, as a P3 file gives them, and puts each row at its place. A 24-bit image has
 /// three planes passed in the order R, G, B (the file stores each pixel as B,
 /// G, R); an 8-bit image has one plane of palette indices.
 ///
