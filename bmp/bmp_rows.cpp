@@ -81,6 +81,7 @@ bool bmp_24_rows_finish(bmp_24_rows* rows) {
   const char* const fatal = "BMP_24_ROWS_FINISH - Fatal error!\n";
   if (refuse_null(fatal, {{rows, "the rows"}})) return true;
   const std::unique_ptr<bmp_24_rows> owned(rows);  // released whatever the outcome
+  if (rows->reported) return true;                 // bmp_24_rows_put() has said why
   if (rows->given < rows->pixels) {
     report(fatal) << "  " << rows->given << " of the picture's " << rows->pixels
                   << " pixels were put.\n";

@@ -194,9 +194,12 @@ class DescriptorBuffer final : public std::streambuf {
 // vanishes should the process die), else under a hidden name; readable by
 // its owner alone while it is written; given its final mode and owner (the
 // old file's, or 0666 less the umask) after its last byte; and renamed over
-// the final name once the name is checked to be still the file written.
+// the final name once its hidden name is checked to be still the file
+// written, and the final name still the old file, or none (a file that came
+// there meanwhile is not replaced: a write error).
 // Symbolic links are followed, so a link stays a link. An existing regular
-// file is never opened for writing, cut or removed. What is not a regular
+// file is never written, cut or removed (the probe of its permission opens
+// it for writing and closes it unwritten). What is not a regular
 // file (a device, a pipe, a terminal) is written in place, once open() is
 // called. The file is written through stream() in order, or, beside, at
 // any place with write_at().
@@ -332,7 +335,12 @@ class OutputFile {
       finished = false;  // the name no longer leads to the file written: leave it alone
       forget_name(/*remove=*/false);
     }
-    finished = finished && rename_at(folder_, hidden_, name_);
+    // The final name must still be what it was when the run began: none, or
+    // the old file, never a file that came meanwhile.
+    const bool missing = target_.kind == FileKind::kMissing;
+    const FileFacts now = finished ? look_at(folder_, name_) : FileFacts{};
+    finished = finished && (missing ? now.kind == FileKind::kMissing : same_file(now, target_));
+    finished = finished && rename_at(folder_, hidden_, name_, /*only_new=*/missing);
     forget_name(/*remove=*/!finished);
     return finished;
   }

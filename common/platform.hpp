@@ -121,6 +121,22 @@ inline FileFacts facts_from(const struct _stat64& st) {
 }
 #endif
 
+// A descriptor of 3 or more for `fd` (closed then), so that no file the
+// libraries open ever takes the place of a standard stream that was closed,
+// where reports or prompts would go into it; -1 stays -1.
+inline int above_standard(int fd) {
+#if TRAVORN_POSIX
+  if (fd < 0 || fd > 2) return fd;
+  const int high = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return high;
+#else
+  return fd;
+#endif
+}
+
 // What an open descriptor is.
 inline FileFacts facts_of(int fd) {
 #if TRAVORN_POSIX
@@ -227,7 +243,7 @@ inline FileFacts standard_output() {
 // waiting for a writer: call wait_for_writer() before the first read.
 inline int open_to_read(const char* name) {
 #if TRAVORN_POSIX
-  const int fd = ::open(name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  const int fd = above_standard(::open(name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);  // reads wait again
   return fd;
 #elif defined(_WIN32)
@@ -330,7 +346,7 @@ inline bool close_file(int fd) {
 // made or cut); -1 when it cannot be.
 inline int open_in_place(const char* name) {
 #if TRAVORN_POSIX
-  return ::open(name, O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  return above_standard(::open(name, O_WRONLY | O_CLOEXEC | O_NOCTTY));
 #elif defined(_WIN32)
   return ::_open(name, _O_WRONLY | _O_BINARY);
 #else
@@ -353,9 +369,9 @@ inline bool open_folder(const std::string& path, Folder* folder) {
   folder->path = path.empty() ? "." : path;
 #if TRAVORN_POSIX
 #if defined(O_PATH)
-  folder->fd = ::open(folder->path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  folder->fd = above_standard(::open(folder->path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
 #else
-  folder->fd = ::open(folder->path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  folder->fd = above_standard(::open(folder->path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 #endif
   return folder->fd >= 0;
 #else
@@ -399,9 +415,9 @@ inline FileFacts folder_facts(const Folder& folder) {
 // cannot be opened.
 inline int open_existing(const Folder& folder, const std::string& name, bool for_writing) {
 #if TRAVORN_POSIX
-  return ::openat(
+  return above_standard(::openat(
       folder.fd, name.c_str(),
-      (for_writing ? O_WRONLY : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+      (for_writing ? O_WRONLY : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
 #elif defined(_WIN32)
   return ::_open(path_in(folder, name).c_str(), (for_writing ? _O_WRONLY : _O_RDONLY) | _O_BINARY);
 #else
@@ -417,8 +433,8 @@ inline int open_existing(const Folder& folder, const std::string& name, bool for
 // -1 when it cannot (errno: EEXIST when the name is taken).
 inline int create_at(const Folder& folder, const std::string& name) {
 #if TRAVORN_POSIX
-  return ::openat(folder.fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                  0600);
+  return above_standard(::openat(folder.fd, name.c_str(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
 #elif defined(_WIN32)
   return ::_open(path_in(folder, name).c_str(), _O_WRONLY | _O_BINARY | _O_CREAT | _O_EXCL,
                  _S_IREAD | _S_IWRITE);
@@ -436,7 +452,7 @@ inline int create_at(const Folder& folder, const std::string& name) {
 // when this system or file system offers no such file.
 inline int create_unnamed(const Folder& folder) {
 #if defined(__linux__) && defined(O_TMPFILE)
-  const int fd = ::openat(folder.fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  const int fd = above_standard(::openat(folder.fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
   if (fd < 0) return -1;
   // It is named through /proc (linkat with AT_EMPTY_PATH needs a privilege);
   // without /proc it is of no use.
@@ -477,8 +493,22 @@ inline bool name_unnamed(int fd, const Folder& folder, const std::string& name) 
 #endif
 }
 
-// Moves `from` over `to` within the folder, in one step.
-inline bool rename_at(const Folder& folder, const std::string& from, const std::string& to) {
+// Moves `from` over `to` within the folder, in one step. With `only_new`,
+// not over a file of the name `to`, where the system can refuse that in the
+// same step (Linux's RENAME_NOREPLACE; false, errno EEXIST); elsewhere the
+// caller has looked just before.
+inline bool rename_at(const Folder& folder, const std::string& from, const std::string& to,
+                      bool only_new) {
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+  if (only_new) {
+    if (::renameat2(folder.fd, from.c_str(), folder.fd, to.c_str(), RENAME_NOREPLACE) == 0) {
+      return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) return false;  // else the file system cannot say
+  }
+#else
+  (void)only_new;
+#endif
 #if TRAVORN_POSIX
   return ::renameat(folder.fd, from.c_str(), folder.fd, to.c_str()) == 0;
 #elif defined(_WIN32)

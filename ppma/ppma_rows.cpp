@@ -81,9 +81,11 @@ int ppma_read_rows(const char* file_name, int32_t* xsize, int32_t* ysize, int32_
   int32_t* const rgb = room.get();
   int32_t* const plane[3] = {rgb + 3 * kBatch, rgb + 3 * kBatch + kPiece,
                              rgb + 3 * kBatch + 2 * kPiece};
-  for (int32_t row = 0; row < *ysize; ++row) {
-    for (int32_t column = 0; column < *xsize;) {
-      const auto pixels = static_cast<int32_t>(std::min<std::int64_t>(kPiece, *xsize - column));
+  const int32_t width = *xsize;  // the header's, whatever the callback writes
+  const int32_t height = *ysize;
+  for (int32_t row = 0; row < height; ++row) {
+    for (int32_t column = 0; column < width;) {
+      const auto pixels = static_cast<int32_t>(std::min<std::int64_t>(kPiece, width - column));
       if (!read_piece(reader, pixels, rgb, plane, split_rows)) return 1;
       if (callback(context, row, column, pixels, plane[0], plane[1], plane[2]) != 0) return 0;
       column += pixels;
