@@ -3,7 +3,7 @@
 //   library_bench read-ppma IN.ppm            ppma_read alone
 //   library_bench write-ppma IN.ppm OUT.ppm   ppma_write of the image that IN holds
 //   library_bench read-bmp IN.bmp             bmp_read alone
-// A first argument --kernel=portable, --kernel=sse2 or --kernel=avx2 makes
+// A first argument --kernel=portable, --kernel=sse2, --kernel=ssse3 or --kernel=avx2 makes
 // the P3 parser use that kernel instead of the fastest the processor runs.
 // Prints the seconds that the operation took, and nothing of the library's
 // reports unless it fails.
@@ -27,9 +27,10 @@ int main(int argc, char* argv[]) {
   using travorn_detail::InstructionSet;
   const std::string kernel = argc > 1 ? argv[1] : "";
   if (kernel.rfind("--kernel=", 0) == 0) {
-    const InstructionSet set = kernel == "--kernel=avx2"   ? InstructionSet::kAvx2
-                               : kernel == "--kernel=sse2" ? InstructionSet::kSse2
-                                                           : InstructionSet::kPortable;
+    const InstructionSet set = kernel == "--kernel=avx2"    ? InstructionSet::kAvx2
+                               : kernel == "--kernel=ssse3" ? InstructionSet::kSsse3
+                               : kernel == "--kernel=sse2"  ? InstructionSet::kSse2
+                                                            : InstructionSet::kPortable;
     if (!travorn_detail::use_instruction_set(set)) {
       std::fprintf(stderr, "library_bench: no %s kernel here\n", argv[1]);
       return 2;
@@ -39,7 +40,7 @@ int main(int argc, char* argv[]) {
   }
   if (argc < 3) {
     std::fprintf(stderr,
-                 "usage: library_bench [--kernel=portable|sse2|avx2] read-ppma|write-ppma|read-bmp "
+                 "usage: library_bench [--kernel=portable|sse2|ssse3|avx2] read-ppma|write-ppma|read-bmp "
                  "IN [OUT]\n");
     return 2;
   }

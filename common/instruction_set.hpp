@@ -10,26 +10,31 @@
 
 // What this build holds besides the portable code. TRAVORN_PORTABLE (the
 // build option) leaves out every vector path, so that the portable code is
-// the only one on any host. SSE2 is x86-64's baseline; AVX2 code is
-// compiled, function by function (TRAVORN_AVX2), by GCC and Clang alone.
+// the only one on any host. SSE2 is x86-64's baseline; SSSE3 and AVX2 code
+// is compiled, function by function (TRAVORN_SSSE3, TRAVORN_AVX2), by GCC
+// and Clang alone.
 #if !defined(TRAVORN_PORTABLE) && defined(__SSE2__)
 #define TRAVORN_HAS_SSE2 1
 #else
 #define TRAVORN_HAS_SSE2 0
 #endif
 #if !defined(TRAVORN_PORTABLE) && defined(__GNUC__) && defined(__x86_64__)
+#define TRAVORN_HAS_SSSE3 1
 #define TRAVORN_HAS_AVX2 1
 #else
+#define TRAVORN_HAS_SSSE3 0
 #define TRAVORN_HAS_AVX2 0
 #endif
 
-// A function compiled for AVX2 whatever the build targets: call it only
-// where instruction_set() says kAvx2. TRAVORN_INLINED makes a function part
+// A function compiled for SSSE3 (AVX2) whatever the build targets: call it
+// only where instruction_set() says kSsse3 or kAvx2 (kAvx2). TRAVORN_INLINED makes a function part
 // of each function that calls it, so that it is compiled for AVX2 within
 // such a function and for the build's target elsewhere.
 #if TRAVORN_HAS_AVX2
+#define TRAVORN_SSSE3 __attribute__((target("ssse3")))
 #define TRAVORN_AVX2 __attribute__((target("avx2")))
 #else
+#define TRAVORN_SSSE3
 #define TRAVORN_AVX2
 #endif
 #if defined(__GNUC__)
@@ -42,7 +47,7 @@ namespace travorn_detail {
 
 // The instruction sets the vector code is written for, each including the
 // one before.
-enum class InstructionSet { kPortable, kSse2, kAvx2 };
+enum class InstructionSet { kPortable, kSse2, kSsse3, kAvx2 };
 
 // Whether this build holds code for `set` and this processor (and system,
 // which must save its registers) runs it.
@@ -52,6 +57,12 @@ inline bool runs(InstructionSet set) {
       return true;
     case InstructionSet::kSse2:
       return TRAVORN_HAS_SSE2 != 0;
+    case InstructionSet::kSsse3:
+#if TRAVORN_HAS_SSSE3
+      return __builtin_cpu_supports("ssse3") != 0;
+#else
+      return false;
+#endif
     case InstructionSet::kAvx2:
 #if TRAVORN_HAS_AVX2
       return __builtin_cpu_supports("avx2") != 0;
@@ -64,9 +75,10 @@ inline bool runs(InstructionSet set) {
 
 // The decision, made at the first call: the widest set that runs.
 inline InstructionSet& chosen_instruction_set() {
-  static InstructionSet set = runs(InstructionSet::kAvx2)   ? InstructionSet::kAvx2
-                              : runs(InstructionSet::kSse2) ? InstructionSet::kSse2
-                                                            : InstructionSet::kPortable;
+  static InstructionSet set = runs(InstructionSet::kAvx2)    ? InstructionSet::kAvx2
+                              : runs(InstructionSet::kSsse3) ? InstructionSet::kSsse3
+                              : runs(InstructionSet::kSse2)  ? InstructionSet::kSse2
+                                                             : InstructionSet::kPortable;
   return set;
 }
 

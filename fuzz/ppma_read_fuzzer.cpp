@@ -57,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     plain.samples.insert(plain.samples.end(), image.g.begin(), image.g.end());
     plain.samples.insert(plain.samples.end(), image.b.begin(), image.b.end());
   }
-  for (const InstructionSet set :
-       {InstructionSet::kPortable, InstructionSet::kSse2, InstructionSet::kAvx2}) {
+  for (const InstructionSet set : {InstructionSet::kPortable, InstructionSet::kSse2,
+                                   InstructionSet::kSsse3, InstructionSet::kAvx2}) {
     if (!travorn_detail::use_instruction_set(set)) continue;
     const Read fast = read(name);
     if (fast.status != plain.status || (plain.status == 0 && fast != plain)) std::abort();

@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool converts = oracle_read(name, &image) && oracle_converts(image);
   const std::string expected = converts ? oracle_bmp(image) : "-";
   QuietCout quiet;
-  for (const InstructionSet set :
-       {InstructionSet::kPortable, InstructionSet::kSse2, InstructionSet::kAvx2}) {
+  for (const InstructionSet set : {InstructionSet::kPortable, InstructionSet::kSse2,
+                                   InstructionSet::kSsse3, InstructionSet::kAvx2}) {
     if (!travorn_detail::use_instruction_set(set)) continue;
     const int status = travorn(name, output.name());
     if (status != (converts ? 0 : 1) || output.take() != expected) std::abort();

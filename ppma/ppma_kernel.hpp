@@ -8,6 +8,17 @@
 //   static Kinds classify(const char* block);
 //     The 64 bytes from `block` by kind (below).
 //
+//   static constexpr bool kSpans;
+//   static std::size_t convert_block(const char* block, std::uint64_t closes,
+//                                    bool short_tokens, std::int32_t* out);
+//     Only where kSpans is true. Stores in `out`, in order, the value of
+//     every token whose closing byte (the white space after its last digit)
+//     is at a set bit of `closes` in the 64 bytes from `block`, and returns
+//     how many: each token's digits read back from its closing byte as for
+//     convert. With `short_tokens`, none has more than four digits;
+//     without, none more than eight, and no eight bytes from block + 8 i
+//     close more than two (two_per_span). May store four values more.
+//
 //   static constexpr bool kFromStarts;
 //   static void convert(const char* const* starts, const char** ends,
 //                       std::size_t count, bool short_tokens,
@@ -64,6 +75,58 @@ inline int lowest_bit(std::uint64_t x) {
   return n;
 #endif
 }
+// Whether no eight bytes from a multiple of eight hold more than two of
+// the set bits of `bits`: each byte's count of set bits, then whether any
+// reaches three.
+inline bool two_per_span(std::uint64_t bits) {
+  std::uint64_t c = bits - ((bits >> 1) & 0x5555555555555555u);
+  c = (c & 0x3333333333333333u) + ((c >> 2) & 0x3333333333333333u);
+  c = (c + (c >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return ((c + 0x7D * kOnes) & kTops) == 0;
+}
+
+// The shuffles of the span conversion (ppma_kernel_ssse3.hpp), by the
+// closing bits of eight bytes, the span: for the j-th closing byte, at
+// span place p, the bytes before it, last first, from a register of the
+// eight bytes before the span and the span (so the last digit is at
+// 7 + p). `four`: four lanes of four bytes; `eight`: two lanes of eight
+// bytes (the first two closing bytes); lanes for no token take zeros
+// (index 0x80). 8.25 KiB, made at compile time.
+struct SpanPatterns {
+  alignas(16) unsigned char four[256][16];
+  alignas(16) unsigned char eight[256][16];
+  unsigned char count[256];  // closing bytes in the span
+};
+constexpr SpanPatterns make_span_patterns() {
+  SpanPatterns t{};
+  for (int mask = 0; mask < 256; ++mask) {
+    for (int i = 0; i < 16; ++i) t.four[mask][i] = t.eight[mask][i] = 0x80;
+    int j = 0;
+    for (int p = 0; p < 8; ++p) {
+      if ((mask >> p & 1) == 0) continue;
+      for (int k = 0; k < 4 && j < 4; ++k)
+        t.four[mask][4 * j + k] = static_cast<unsigned char>(7 + p - k);
+      for (int k = 0; k < 8 && j < 2; ++k)
+        t.eight[mask][8 * j + k] = static_cast<unsigned char>(7 + p - k);
+      ++j;
+    }
+    t.count[mask] = static_cast<unsigned char>(j);
+  }
+  return t;
+}
+inline constexpr SpanPatterns kSpanPatterns = make_span_patterns();
+
+// Index of the highest set bit of a nonzero value.
+inline int highest_bit(std::uint64_t x) {
+#if defined(__GNUC__)
+  return 63 - __builtin_clzll(x);
+#else
+  int n = 63;
+  for (; (x >> 63) == 0; x <<= 1) --n;
+  return n;
+#endif
+}
+
 // Eight bytes with the first in the lowest position, on any host (the
 // compiler makes them one load, with a byte swap on big-endian hosts).
 inline std::uint64_t load_eight(const char* p) {

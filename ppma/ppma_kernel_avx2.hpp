@@ -63,8 +63,88 @@ TRAVORN_AVX2 inline __m256i avx2_short_values(const char* const* ends) {
       avx2_digits<4>(_mm256_setr_epi32(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7])));
 }
 
+// As ssse3_span_values, twice as wide: two spans, one to each half.
+template <bool kShort>
+TRAVORN_AVX2 inline __m256i avx2_span_values(__m256i x) {
+  const __m256i other = _mm256_cmpgt_epi8(_mm256_set1_epi8('0'), x);  // white space, NUL
+  const __m256i below = kShort ? _mm256_add_epi32(other, _mm256_set1_epi32(-1))
+                               : _mm256_add_epi64(other, _mm256_set1_epi64x(-1));
+  const __m256i digits = _mm256_and_si256(_mm256_andnot_si256(other, below),
+                                          _mm256_sub_epi8(x, _mm256_set1_epi8('0')));
+  const __m256i pairs = _mm256_maddubs_epi16(digits, _mm256_set1_epi16(10 << 8 | 1));
+  const __m256i quads = _mm256_madd_epi16(pairs, _mm256_set1_epi32(100 << 16 | 1));
+  if (kShort) return quads;
+  return _mm256_madd_epi16(_mm256_packs_epi32(quads, quads), _mm256_set1_epi32(10000 << 16 | 1));
+}
+
+// Sixteen bytes from `low` and from `high`, one to each half.
+TRAVORN_AVX2 inline __m256i avx2_halves(const void* low, const void* high) {
+  return _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(static_cast<const __m128i*>(low))),
+      _mm_loadu_si128(static_cast<const __m128i*>(high)), 1);
+}
+
+// The block's tokens, two spans at a time (the contract's convert_block):
+// spans i and i + 2, whose bytes and the eight before them are the
+// halves of one 32-byte load.
+template <bool kShort>
+TRAVORN_AVX2 inline std::size_t avx2_convert_spans(const char* block, std::uint64_t closes,
+                                                   std::int32_t* out) {
+  const auto& patterns = kShort ? kSpanPatterns.four : kSpanPatterns.eight;
+  __m256i values[2];
+  std::size_t k = 0;
+  for (int i = 0; i < 8; i += 4) {
+    const unsigned span[4] = {
+        static_cast<unsigned>(closes >> (8 * i)) & 0xFFu,
+        static_cast<unsigned>(closes >> (8 * i + 8)) & 0xFFu,
+        static_cast<unsigned>(closes >> (8 * i + 16)) & 0xFFu,
+        static_cast<unsigned>(closes >> (8 * i + 24)) & 0xFFu,
+    };
+    for (int j = 0; j < 2; ++j) {
+      const __m256i source =
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 8 * (i + j) - 8));
+      values[j] = avx2_span_values<kShort>(
+          _mm256_shuffle_epi8(source, avx2_halves(patterns[span[j]], patterns[span[j + 2]])));
+    }
+    for (int j = 0; j < 4; ++j) {
+      const __m128i v = j < 2 ? _mm256_castsi256_si128(values[j % 2])
+                              : _mm256_extracti128_si256(values[j % 2], 1);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), v);
+      k += kSpanPatterns.count[span[j]];
+    }
+  }
+  return k;
+}
+
+// The 64 bytes from `block` by kind, 32 at a time, as sse2_classify.
+TRAVORN_AVX2 inline Kinds avx2_classify(const char* block) {
+  Kinds kinds{0, 0};
+  for (int i = 0; i < 64; i += 32) {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + i));
+    const __m256i control =  // \t..\r are 9..13
+        _mm256_cmpgt_epi8(_mm256_set1_epi8(-128 + 5),
+                          _mm256_add_epi8(x, _mm256_set1_epi8(128 - 9)));
+    const __m256i space = _mm256_or_si256(control, _mm256_cmpeq_epi8(x, _mm256_set1_epi8(' ')));
+    const __m256i digit = _mm256_cmpgt_epi8(_mm256_set1_epi8(-128 + 10),
+                                            _mm256_add_epi8(x, _mm256_set1_epi8(128 - '0')));
+    const auto space_mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(space));
+    const auto known_mask =
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(space, digit)));
+    kinds.space |= std::uint64_t{space_mask} << i;
+    kinds.other |= std::uint64_t{~known_mask} << i;
+  }
+  return kinds;
+}
+
 struct Avx2Kernel {
-  static Kinds classify(const char* block) { return sse2_classify(block); }
+  TRAVORN_AVX2 static Kinds classify(const char* block) { return avx2_classify(block); }
+
+  static constexpr bool kSpans = true;
+  TRAVORN_AVX2 static std::size_t convert_block(const char* block, std::uint64_t closes,
+                                                bool short_tokens, std::int32_t* out) {
+    return short_tokens ? avx2_convert_spans<true>(block, closes, out)
+                        : avx2_convert_spans<false>(block, closes, out);
+  }
 
   static constexpr bool kFromStarts = false;  // each value back from its end
   // Eight tokens at a time, short ones in one register; the last few,

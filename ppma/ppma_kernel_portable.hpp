@@ -40,6 +40,7 @@ struct PortableKernel {
   // Each value forwards from the token's start, its length known from its
   // end: the digits' low nibbles, moved to the top bytes; short tokens in
   // 32 bits, two multiplications instead of three.
+  static constexpr bool kSpans = false;
   static constexpr bool kFromStarts = true;
   static void convert(const char* const* starts, const char** ends, std::size_t count,
                       bool short_tokens, std::int32_t* out) {

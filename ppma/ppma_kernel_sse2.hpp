@@ -107,6 +107,7 @@ inline void sse2_convert(const char** ends, std::size_t count, bool short_tokens
 struct Sse2Kernel {
   static Kinds classify(const char* block) { return sse2_classify(block); }
 
+  static constexpr bool kSpans = false;
   static constexpr bool kFromStarts = false;  // each value back from its end
   static void convert(const char* const*, const char** ends, std::size_t count, bool short_tokens,
                       std::int32_t* out) {

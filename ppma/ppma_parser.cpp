@@ -8,9 +8,11 @@
 //   gather    over a run of blocks of nothing but digits and white space,
 //             where every token ends, known from the classes alone, up to
 //             512 tokens;
-//   convert   the run's tokens into values, each back from its end (the
-//             kernel's convert), so that no branch depends on how many
-//             tokens a block holds;
+//   convert   the run's tokens into values, each back from its end: a
+//             whole block at once where the kernel converts blocks (its
+//             convert_block) and the caller's count has room for them, else
+//             gathered and converted together (its convert), so that no
+//             branch depends on how many tokens a block holds;
 //   careful   every token the fast path does not take (cut by the chunk's
 //             end, signed, nine digits or more, or no number at all) is
 //             read one character at a time across refills and decided by the
@@ -41,6 +43,7 @@
 #include "ppma/ppma_kernel_avx2.hpp"
 #include "ppma/ppma_kernel_portable.hpp"
 #include "ppma/ppma_kernel_sse2.hpp"
+#include "ppma/ppma_kernel_ssse3.hpp"
 
 namespace ppma_detail {
 namespace {
@@ -72,50 +75,80 @@ inline bool five_digits(std::uint64_t digit) {
   return (run & digit >> 4) != 0;
 }
 
+// The kernel's convert_block, where it has one.
+template <typename Kernel>
+TRAVORN_INLINED inline std::size_t convert_block(const char* block, std::uint64_t closes,
+                                                 bool short_tokens, std::int32_t* out) {
+  if constexpr (Kernel::kSpans) {
+    return Kernel::convert_block(block, closes, short_tokens, out);
+  } else {
+    return 0;
+  }
+}
+
 // Takes the tokens that end in the run of clean blocks (nothing but digits
 // and white space, no token over eight digits) from `block` on, whose
-// classes are `kinds`; `limit` at the most. First their ends are gathered,
-// then their values computed, so that neither loop depends on how many
-// tokens each block holds; the kernel is told when no token of the run has
-// more than four digits. Sets *after past the last one's end. Returns how
-// many it took: none when the first block ends no token or holds a long one.
+// classes are `kinds`; `limit` at the most. A kernel that converts blocks
+// takes each block whole while `limit` leaves room for it; the rest have
+// their ends gathered, then their values computed, so that neither loop
+// depends on how many tokens each block holds. The kernel is told when no
+// token so far has more than four digits. Sets *after past the last one's
+// end. Returns how many it took: none when the first block ends no token or
+// holds a long one.
 template <typename Kernel>
 TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds, std::size_t limit,
                                                   std::int32_t* out, const char** after) {
+  static_assert(!(Kernel::kSpans && Kernel::kFromStarts), "whole blocks gather no starts");
   const char* at[kRunTokens + 4];
   const char* from[Kernel::kFromStarts ? kRunTokens + 1 : 1];  // where each token starts
   std::size_t n = 0;
   std::size_t started = 0;
-  std::uint64_t before = 0;        // the digits of the block before
+  int carried = 0;                 // digits at the end of the block before
   std::uint64_t white_before = 1;  // whether the byte before the block is white space
   bool short_tokens = true;
+  std::size_t whole = 0;       // values of whole blocks, stored in `out` at once
+  const char* last = nullptr;  // the last closing byte of those blocks
   for (;;) {
     const std::uint64_t digit = ~kinds.space;
-    const std::uint64_t across = digit << 8 | before >> 56;  // runs across the blocks' border
     // Tokens end where white space follows a digit. A block that ends none
     // (white space, or the start of a token it does not end) ends the run,
     // so that no stretch of blank blocks is scanned again for each of them.
     const std::uint64_t ends = kinds.space & ~(kinds.space << 1 | white_before);
-    if (ends == 0 || nine_digits(digit) || nine_digits(across)) break;
-    short_tokens = short_tokens && !five_digits(digit) && !five_digits(across);
+    if (ends == 0) break;
+    const int across = carried + lowest_bit(~digit);  // the run across the blocks' border
+    const bool five = across >= 5 || five_digits(digit);
+    if (five && (across >= 9 || nine_digits(digit))) break;
+    short_tokens = short_tokens && !five;
     if constexpr (Kernel::kFromStarts) {
       for (std::uint64_t s = digit & (kinds.space << 1 | white_before); s != 0; s &= s - 1) {
         from[started++] = block + lowest_bit(s);
       }
     }
-    for (std::uint64_t left = ends; left != 0; left &= left - 1) at[n++] = block + lowest_bit(left);
-    if (n >= limit || n + kBlockBytes / 2 > kRunTokens) break;  // a block adds 32 ends at most
+    if (Kernel::kSpans && n == 0 && whole + kBlockBytes / 2 + 4 <= limit &&
+        (short_tokens || two_per_span(ends))) {
+      whole += convert_block<Kernel>(block, ends, short_tokens, out + whole);
+      last = block + highest_bit(ends);
+    } else {
+      for (std::uint64_t left = ends; left != 0; left &= left - 1) {
+        at[n++] = block + lowest_bit(left);
+      }
+    }
+    if (whole + n >= limit || n + kBlockBytes / 2 > kRunTokens)
+      break;  // a block adds 32 ends at most
     white_before = kinds.space >> 63;
-    before = digit;
+    carried = 63 - highest_bit(~digit);
     block += kBlockBytes;
     kinds = Kernel::classify(block);
     if (kinds.other != 0) break;
   }
-  const std::size_t count = std::min(n, limit);
-  if (count == 0) return 0;
+  const std::size_t count = std::min(n, limit - whole);
+  if (count == 0) {
+    if (whole > 0) *after = last + 1;
+    return whole;
+  }
   *after = at[count - 1] + 1;
-  Kernel::convert(from, at, count, short_tokens, out);
-  return count;
+  Kernel::convert(from, at, count, short_tokens, out + whole);
+  return whole + count;
 }
 
 }  // namespace
@@ -179,6 +212,15 @@ TRAVORN_AVX2 SampleParser::Status parse_avx2(SampleParser& parser, std::int32_t*
 }
 }  // namespace
 #endif
+#if TRAVORN_HAS_SSSE3
+namespace {
+// The parser whole, compiled for SSSE3.
+TRAVORN_SSSE3 SampleParser::Status parse_ssse3(SampleParser& parser, std::int32_t* out,
+                                               std::size_t count, std::size_t* parsed) {
+  return parser.parse_with<Ssse3Kernel>(out, count, parsed);
+}
+}  // namespace
+#endif
 
 SampleParser::Status SampleParser::parse(std::int32_t* out, std::size_t count,
                                          std::size_t* parsed) {
@@ -187,6 +229,10 @@ SampleParser::Status SampleParser::parse(std::int32_t* out, std::size_t count,
 #if TRAVORN_HAS_AVX2
     case InstructionSet::kAvx2:
       return parse_avx2(*this, out, count, parsed);
+#endif
+#if TRAVORN_HAS_SSSE3
+    case InstructionSet::kSsse3:
+      return parse_ssse3(*this, out, count, parsed);
 #endif
 #if TRAVORN_HAS_SSE2
     case InstructionSet::kSse2:

@@ -137,7 +137,9 @@ TEST_P(FastPaths, ValidPicturesOfEveryKind) {
       {64, 4097, 1, true, "tall, maxrgb 1"},
       {300, 200, 1 << 20, false, "maxrgb 2^20: the largest rescaled by multiplication"},
       {300, 200, (1 << 20) + 1, false, "maxrgb 2^20 + 1: by division"},
+      {300, 200, 9999, true, "maxrgb 9999: four digits, every spelling"},
       {200, 100, 99999999, false, "eight digits"},
+      {200, 100, 99999999, true, "eight digits, every spelling"},
       {200, 100, 999999999, false, "nine digits"},
       {5, 3, 0, true, "maxrgb 0: read, not converted"},
       {13, 50, 255, true, "rows of 13 pixels: every length of a row's piece"},
@@ -214,5 +216,6 @@ TEST(SampleScaler, EqualsTheDivision) {
 INSTANTIATE_TEST_SUITE_P(Kernel, FastPaths,
                          ::testing::Values(travorn_detail::InstructionSet::kPortable,
                                            travorn_detail::InstructionSet::kSse2,
+                                           travorn_detail::InstructionSet::kSsse3,
                                            travorn_detail::InstructionSet::kAvx2),
                          [](const auto& info) { return kernel_name(info.param); });

@@ -7,21 +7,24 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "app/rows_avx2.hpp"
 #include "app/rows_portable.hpp"
 #include "common/instruction_set.hpp"
+#include "ppma/ppma_internal.hpp"
 #include "ppma/ppma_kernel_avx2.hpp"
 #include "ppma/ppma_kernel_portable.hpp"
 #include "ppma/ppma_kernel_sse2.hpp"
+#include "ppma/ppma_kernel_ssse3.hpp"
 
 using travorn_detail::InstructionSet;
 
 // The kernel's name in the tests' names.
 std::string kernel_name(InstructionSet set) {
-  const char* const names[] = {"Portable", "Sse2", "Avx2"};
+  const char* const names[] = {"Portable", "Sse2", "Ssse3", "Avx2"};
   return names[static_cast<int>(set)];
 }
 
@@ -35,6 +38,11 @@ using ppma_detail::Kinds;
 using Sse2Kernel = ppma_detail::PortableKernel;
 #else
 using ppma_detail::Sse2Kernel;
+#endif
+#if !TRAVORN_HAS_SSSE3
+using Ssse3Kernel = ppma_detail::PortableKernel;
+#else
+using ppma_detail::Ssse3Kernel;
 #endif
 #if !TRAVORN_HAS_AVX2
 using Avx2Kernel = ppma_detail::PortableKernel;
@@ -52,7 +60,10 @@ struct On {
 };
 using KernelTypes =
     ::testing::Types<On<ppma_detail::PortableKernel, InstructionSet::kPortable>,
-                     On<Sse2Kernel, InstructionSet::kSse2>, On<Avx2Kernel, InstructionSet::kAvx2>>;
+                     On<Sse2Kernel, InstructionSet::kSse2>, On<Ssse3Kernel, InstructionSet::kSsse3>,
+                     On<Avx2Kernel, InstructionSet::kAvx2>>;
+using SpanKernelTypes = ::testing::Types<On<Ssse3Kernel, InstructionSet::kSsse3>,
+                                         On<Avx2Kernel, InstructionSet::kAvx2>>;
 using RowKernelTypes = ::testing::Types<On<travorn_detail::PortableRows, InstructionSet::kPortable>,
                                         On<Avx2Rows, InstructionSet::kAvx2>>;
 struct KernelName {
@@ -78,6 +89,9 @@ TYPED_TEST_SUITE(Kernels, KernelTypes, KernelName);
 template <typename T>
 class RowKernels : public Kernels<T> {};
 TYPED_TEST_SUITE(RowKernels, RowKernelTypes, KernelName);
+template <typename T>
+class SpanKernels : public Kernels<T> {};
+TYPED_TEST_SUITE(SpanKernels, SpanKernelTypes, KernelName);
 
 // A block as the parser sees it: 8 NUL bytes in front, 64 bytes (the text,
 // then blanks) from data() + 8, 72 NUL bytes after.
@@ -143,6 +157,55 @@ TYPED_TEST(Kernels, ConvertTokensOfOneToEightDigits) {
       EXPECT_EQ(values, row.values) << row.text << (as_short ? " as short tokens" : "");
     }
   }
+}
+
+// Whole blocks of random tokens (one to eight digits, leading zeros, every
+// kind of white space, the first begun in the eight bytes before the
+// block), converted at once, against the values of their digits: short
+// ones with the short conversion, all with the long one where no span
+// closes more than two; the four values after them may be written, no more.
+TYPED_TEST(SpanKernels, ConvertWholeBlocksOfEveryTokenLength) {
+  using Kernel = typename TypeParam::Kernel;
+  std::mt19937 random(11);
+  const char spaces[] = " \t\n\v\f\r";
+  int tested[2] = {0, 0};
+  for (int trial = 0; trial < 20000; ++trial) {
+    const int longest = trial % 2 == 0 ? 4 : 8;
+    std::string text(std::size_t(random() % 8), '7');  // a token begun before the block
+    while (text.size() < 8 + 64) {
+      if (random() % 3 == 0 || text.empty()) text += spaces[random() % 6];
+      text += spaces[random() % 6];
+      const int digits = 1 + int(random() % unsigned(longest));
+      for (int d = 0; d < digits; ++d) text += char('0' + (random() % 4 == 0 ? 0 : random() % 10));
+    }
+    text.resize(8 + 64);  // the eight bytes before the block, and the block
+    text = std::string(8, '\0') + text + ' ' + std::string(72, '\0');
+    const char* block = text.data() + 16;
+    const Kinds kinds = Kernel::classify(block);
+    const std::uint64_t white_before = ppma_detail::is_space(block[-1]) ? 1 : 0;
+    const std::uint64_t closes = kinds.space & ~(kinds.space << 1 | white_before);
+    std::vector<std::int32_t> expected;
+    for (int place = 0; place < 64; ++place) {
+      if ((closes >> place & 1) == 0) continue;
+      std::int32_t value = 0, scale = 1;
+      for (const char* d = block + place - 1; *d >= '0' && *d <= '9'; --d, scale *= 10) {
+        value += (*d - '0') * scale;
+      }
+      expected.push_back(value);
+    }
+    const bool short_tokens = longest == 4;
+    if (!short_tokens && !ppma_detail::two_per_span(closes)) continue;
+    ++tested[short_tokens];
+    std::vector<std::int32_t> out(expected.size() + 8, -7);
+    const std::size_t count = Kernel::convert_block(block, closes, short_tokens, out.data());
+    ASSERT_EQ(count, expected.size()) << text.substr(16, 64);
+    EXPECT_EQ(std::vector<std::int32_t>(out.begin(), out.begin() + count), expected)
+        << text.substr(16, 64) << (short_tokens ? " as short tokens" : "");
+    EXPECT_EQ(std::vector<std::int32_t>(out.end() - 4, out.end()),
+              std::vector<std::int32_t>(4, -7));
+  }
+  EXPECT_GT(tested[0], 1000);
+  EXPECT_GT(tested[1], 1000);
 }
 
 // Each rescale class (the clamp of 255; the multiplication, at its ends and
