@@ -166,46 +166,50 @@ TYPED_TEST(Kernels, ConvertTokensOfOneToEightDigits) {
 // closes more than two; the four values after them may be written, no more.
 TYPED_TEST(SpanKernels, ConvertWholeBlocksOfEveryTokenLength) {
   using Kernel = typename TypeParam::Kernel;
-  std::mt19937 random(11);
-  const char spaces[] = " \t\n\v\f\r";
-  int tested[2] = {0, 0};
-  for (int trial = 0; trial < 20000; ++trial) {
-    const int longest = trial % 2 == 0 ? 4 : 8;
-    std::string text(std::size_t(random() % 8), '7');  // a token begun before the block
-    while (text.size() < 8 + 64) {
-      if (random() % 3 == 0 || text.empty()) text += spaces[random() % 6];
-      text += spaces[random() % 6];
-      const int digits = 1 + int(random() % unsigned(longest));
-      for (int d = 0; d < digits; ++d) text += char('0' + (random() % 4 == 0 ? 0 : random() % 10));
-    }
-    text.resize(8 + 64);  // the eight bytes before the block, and the block
-    text = std::string(8, '\0') + text + ' ' + std::string(72, '\0');
-    const char* block = text.data() + 16;
-    const Kinds kinds = Kernel::classify(block);
-    const std::uint64_t white_before = ppma_detail::is_space(block[-1]) ? 1 : 0;
-    const std::uint64_t closes = kinds.space & ~(kinds.space << 1 | white_before);
-    std::vector<std::int32_t> expected;
-    for (int place = 0; place < 64; ++place) {
-      if ((closes >> place & 1) == 0) continue;
-      std::int32_t value = 0, scale = 1;
-      for (const char* d = block + place - 1; *d >= '0' && *d <= '9'; --d, scale *= 10) {
-        value += (*d - '0') * scale;
+  // A build without the kernel stands the portable one in, skipped in SetUp.
+  if constexpr (Kernel::kSpans) {
+    std::mt19937 random(11);
+    const char spaces[] = " \t\n\v\f\r";
+    int tested[2] = {0, 0};
+    for (int trial = 0; trial < 20000; ++trial) {
+      const int longest = trial % 2 == 0 ? 4 : 8;
+      std::string text(std::size_t(random() % 8), '7');  // a token begun before the block
+      while (text.size() < 8 + 64) {
+        if (random() % 3 == 0 || text.empty()) text += spaces[random() % 6];
+        text += spaces[random() % 6];
+        const int digits = 1 + int(random() % unsigned(longest));
+        for (int d = 0; d < digits; ++d)
+          text += char('0' + (random() % 4 == 0 ? 0 : random() % 10));
       }
-      expected.push_back(value);
+      text.resize(8 + 64);  // the eight bytes before the block, and the block
+      text = std::string(8, '\0') + text + ' ' + std::string(72, '\0');
+      const char* block = text.data() + 16;
+      const Kinds kinds = Kernel::classify(block);
+      const std::uint64_t white_before = ppma_detail::is_space(block[-1]) ? 1 : 0;
+      const std::uint64_t closes = kinds.space & ~(kinds.space << 1 | white_before);
+      std::vector<std::int32_t> expected;
+      for (int place = 0; place < 64; ++place) {
+        if ((closes >> place & 1) == 0) continue;
+        std::int32_t value = 0, scale = 1;
+        for (const char* d = block + place - 1; *d >= '0' && *d <= '9'; --d, scale *= 10) {
+          value += (*d - '0') * scale;
+        }
+        expected.push_back(value);
+      }
+      const bool short_tokens = longest == 4;
+      if (!short_tokens && !ppma_detail::two_per_span(closes)) continue;
+      ++tested[short_tokens];
+      std::vector<std::int32_t> out(expected.size() + 8, -7);
+      const std::size_t count = Kernel::convert_block(block, closes, short_tokens, out.data());
+      ASSERT_EQ(count, expected.size()) << text.substr(16, 64);
+      EXPECT_EQ(std::vector<std::int32_t>(out.begin(), out.begin() + count), expected)
+          << text.substr(16, 64) << (short_tokens ? " as short tokens" : "");
+      EXPECT_EQ(std::vector<std::int32_t>(out.end() - 4, out.end()),
+                std::vector<std::int32_t>(4, -7));
     }
-    const bool short_tokens = longest == 4;
-    if (!short_tokens && !ppma_detail::two_per_span(closes)) continue;
-    ++tested[short_tokens];
-    std::vector<std::int32_t> out(expected.size() + 8, -7);
-    const std::size_t count = Kernel::convert_block(block, closes, short_tokens, out.data());
-    ASSERT_EQ(count, expected.size()) << text.substr(16, 64);
-    EXPECT_EQ(std::vector<std::int32_t>(out.begin(), out.begin() + count), expected)
-        << text.substr(16, 64) << (short_tokens ? " as short tokens" : "");
-    EXPECT_EQ(std::vector<std::int32_t>(out.end() - 4, out.end()),
-              std::vector<std::int32_t>(4, -7));
+    EXPECT_GT(tested[0], 1000);
+    EXPECT_GT(tested[1], 1000);
   }
-  EXPECT_GT(tested[0], 1000);
-  EXPECT_GT(tested[1], 1000);
 }
 
 // Each rescale class (the clamp of 255; the multiplication, at its ends and
