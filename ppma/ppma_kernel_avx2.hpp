@@ -101,8 +101,8 @@ TRAVORN_AVX2 inline std::size_t avx2_convert_spans(const char* block, std::uint6
         static_cast<unsigned>(closes >> (8 * i + 24)) & 0xFFu,
     };
     for (int j = 0; j < 2; ++j) {
-      const __m256i source =
-          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 8 * (i + j) - 8));
+      const __m256i source = _mm256_loadu_si256(
+          reinterpret_cast<const __m256i*>(block + std::ptrdiff_t{8} * (i + j) - 8));
       values[j] = avx2_span_values<kShort>(
           _mm256_shuffle_epi8(source, avx2_halves(patterns[span[j]], patterns[span[j + 2]])));
     }
