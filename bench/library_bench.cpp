@@ -39,9 +39,10 @@ int main(int argc, char* argv[]) {
     ++argv;
   }
   if (argc < 3) {
-    std::fprintf(stderr,
-                 "usage: library_bench [--kernel=portable|sse2|ssse3|avx2] read-ppma|write-ppma|read-bmp "
-                 "IN [OUT]\n");
+    std::fprintf(
+        stderr,
+        "usage: library_bench [--kernel=portable|sse2|ssse3|avx2] read-ppma|write-ppma|read-bmp "
+        "IN [OUT]\n");
     return 2;
   }
   const std::string what = argv[1];
