@@ -26,10 +26,11 @@
 #define TRAVORN_HAS_AVX2 0
 #endif
 
-// A function compiled for SSSE3 (AVX2) whatever the build targets: call it
-// only where instruction_set() says kSsse3 or kAvx2 (kAvx2). TRAVORN_INLINED makes a function part
-// of each function that calls it, so that it is compiled for AVX2 within
-// such a function and for the build's target elsewhere.
+// A function compiled for SSSE3 (TRAVORN_SSSE3) or AVX2 (TRAVORN_AVX2)
+// whatever the build targets: call it only where instruction_set() says
+// that set or a wider one. TRAVORN_INLINED makes a function part of each
+// function that calls it, so that it is compiled for that set within such a
+// function and for the build's target elsewhere.
 #if TRAVORN_HAS_AVX2
 #define TRAVORN_SSSE3 __attribute__((target("ssse3")))
 #define TRAVORN_AVX2 __attribute__((target("avx2")))

@@ -2,8 +2,9 @@
 // The contract between the sample parser (ppma_parser.cpp) and its kernels,
 // the only code that depends on the instruction set. A kernel is a struct
 // in a file of its own (ppma_kernel_portable.hpp, ppma_kernel_sse2.hpp,
-// ppma_kernel_avx2.hpp), compiled where the build holds its instruction set
-// (TRAVORN_HAS_SSE2, TRAVORN_HAS_AVX2), with two static functions and a flag:
+// ppma_kernel_ssse3.hpp, ppma_kernel_avx2.hpp), compiled where the build
+// holds its instruction set (TRAVORN_HAS_SSE2, TRAVORN_HAS_SSSE3,
+// TRAVORN_HAS_AVX2), with these static functions and flags:
 //
 //   static Kinds classify(const char* block);
 //     The 64 bytes from `block` by kind (below).
@@ -42,7 +43,9 @@
 //
 // Adding a kernel: a file like its siblings, and one line where the parser
 // chooses (SampleParser::parse), after the instruction set is added to the
-// one decision (common/instruction_set.hpp). Shared steps are shared
+// one decision (common/instruction_set.hpp); a kernel whose functions carry
+// a target attribute is called there through a function with the same
+// attribute (parse_avx2, parse_ssse3), into which the parser is inlined. Shared steps are shared
 // functions; no kernel builds on another's type. All are proven by the same
 // table tests (tests/kernels_test.cpp). Not installed.
 #ifndef TRAVORN_PPMA_PPMA_KERNEL_HPP

@@ -133,8 +133,8 @@ TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds
         at[n++] = block + lowest_bit(left);
       }
     }
-    if (whole + n >= limit || n + kBlockBytes / 2 > kRunTokens)
-      break;  // a block adds 32 ends at most
+    // A block adds 32 ends at most.
+    if (whole + n >= limit || n + kBlockBytes / 2 > kRunTokens) break;
     white_before = kinds.space >> 63;
     carried = 63 - highest_bit(~digit);
     block += kBlockBytes;
