@@ -12,6 +12,7 @@
 #include "ppma/ppma.hpp"
 #include "ppma/ppma_internal.hpp"
 #include "ppma/ppma_parser.hpp"
+#include "ppma/ppma_planes.hpp"
 #include "ppma/ppma_reader.hpp"
 
 using ppma_detail::ImageReader;
@@ -91,11 +92,7 @@ class IntegerPlanes {
     std::int32_t* const g = plane_[1] + first;
     std::int32_t* const b = plane_[2] + first;
     const std::size_t pixels = samples / 3;
-    for (std::size_t i = 0; i < pixels; ++i) {
-      r[i] = rgb[3 * i];
-      g[i] = rgb[3 * i + 1];
-      b[i] = rgb[3 * i + 2];
-    }
+    ppma_detail::split_samples(rgb, pixels, r, g, b);
     if (samples % 3 > 0) r[pixels] = rgb[3 * pixels];  // a pixel cut short keeps what it has
     if (samples % 3 > 1) g[pixels] = rgb[3 * pixels + 1];
   }

@@ -3,7 +3,7 @@
 // kinds of every byte value at every place of a block, and the values of
 // tokens with the positions where they end), the converter's row kernels on
 // samples (every rescale class, every length of a row's piece, not a byte
-// stored outside it).
+// stored outside it), and the split of samples into planes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +19,7 @@
 #include "ppma/ppma_kernel_portable.hpp"
 #include "ppma/ppma_kernel_sse2.hpp"
 #include "ppma/ppma_kernel_ssse3.hpp"
+#include "ppma/ppma_planes.hpp"
 
 using travorn_detail::InstructionSet;
 
@@ -239,6 +240,26 @@ TYPED_TEST(RowKernels, EveryRescaleClassAndEveryLengthOfAPiece) {
       std::string out(expected.size(), 'G');
       TypeParam::Kernel::interleave(rgb.data(), pixels, out.data() + 32, rescale);
       ASSERT_EQ(out, expected) << "maxrgb " << maxrgb << ", " << pixels << " pixels";
+    }
+  }
+}
+
+// The split of 0 to 40 pixels and a long run into planes, on each
+// instruction set: the i-th sample of each colour at i, and guard values
+// untouched before and after each plane.
+TYPED_TEST(Kernels, SplitSamplesIntoPlanesOfEveryLength) {
+  for (std::size_t pixels = 0; pixels <= 1000; pixels += pixels < 40 ? 1 : 960) {
+    std::vector<std::int32_t> rgb(3 * pixels);
+    for (std::size_t k = 0; k < rgb.size(); ++k) rgb[k] = std::int32_t(k * 2654435761u);
+    std::vector<std::int32_t> expected[3], planes[3];
+    for (int c = 0; c < 3; ++c) {
+      expected[c].assign(pixels + 16, -7 - c);
+      for (std::size_t i = 0; i < pixels; ++i) expected[c][8 + i] = rgb[3 * i + c];
+      planes[c].assign(pixels + 16, -7 - c);
+    }
+    ppma_detail::split_samples(rgb.data(), pixels, &planes[0][8], &planes[1][8], &planes[2][8]);
+    for (int c = 0; c < 3; ++c) {
+      ASSERT_EQ(planes[c], expected[c]) << "plane " << c << ", " << pixels << " pixels";
     }
   }
 }
