@@ -79,13 +79,13 @@ inline int lowest_bit(std::uint64_t x) {
 #endif
 }
 // Whether no eight bytes from a multiple of eight hold more than two of
-// the set bits of `bits`: each byte's count of set bits, then whether any
-// reaches three.
+// the set bits of `bits`: each byte's lowest set bit cleared twice, after
+// which a byte that held three or more is not zero. A byte's x & (x - 1)
+// is taken as x & ((x | 0x80) - 1), which borrows from no other byte and
+// is the same for every x.
 inline bool two_per_span(std::uint64_t bits) {
-  std::uint64_t c = bits - ((bits >> 1) & 0x5555555555555555u);
-  c = (c & 0x3333333333333333u) + ((c >> 2) & 0x3333333333333333u);
-  c = (c + (c >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-  return ((c + 0x7D * kOnes) & kTops) == 0;
+  const std::uint64_t once = bits & ((bits | kTops) - kOnes);
+  return (once & ((once | kTops) - kOnes)) == 0;
 }
 
 // The shuffles of the span conversion (ppma_kernel_ssse3.hpp), by the

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bitset>
 #include <random>
 #include <string>
 #include <vector>
@@ -240,6 +241,18 @@ TYPED_TEST(RowKernels, EveryRescaleClassAndEveryLengthOfAPiece) {
       std::string out(expected.size(), 'G');
       TypeParam::Kernel::interleave(rgb.data(), pixels, out.data() + 32, rescale);
       ASSERT_EQ(out, expected) << "maxrgb " << maxrgb << ", " << pixels << " pixels";
+    }
+  }
+}
+
+// The parser's test for blocks whose spans close two tokens at most: every
+// byte value at every span, among bytes of one or two set bits.
+TEST(SpanCounts, NoSpanOfMoreThanTwo) {
+  for (int span = 0; span < 8; ++span) {
+    for (unsigned byte = 0; byte < 256; ++byte) {
+      const std::uint64_t others = 0x0300810006402000u & ~(std::uint64_t{0xFF} << 8 * span);
+      const std::uint64_t bits = others | std::uint64_t{byte} << 8 * span;
+      ASSERT_EQ(ppma_detail::two_per_span(bits), std::bitset<8>(byte).count() <= 2) << bits;
     }
   }
 }
