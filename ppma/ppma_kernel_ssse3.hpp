@@ -28,11 +28,11 @@ namespace ppma_detail {
 // lane; long ones in the first two 32-bit lanes, repeated in the others.
 template <bool kShort>
 TRAVORN_SSSE3 inline __m128i ssse3_span_values(__m128i x) {
-  const __m128i other = _mm_cmpgt_epi8(_mm_set1_epi8('0'), x);  // white space, NUL
+  const __m128i d = _mm_sub_epi8(x, _mm_set1_epi8('0'));
+  const __m128i other = _mm_cmpgt_epi8(_mm_setzero_si128(), d);  // white space, NUL
   const __m128i below =
       kShort ? _mm_add_epi32(other, _mm_set1_epi32(-1)) : _mm_add_epi64(other, _mm_set1_epi64x(-1));
-  const __m128i digits =
-      _mm_and_si128(_mm_andnot_si128(other, below), _mm_sub_epi8(x, _mm_set1_epi8('0')));
+  const __m128i digits = _mm_and_si128(_mm_andnot_si128(other, below), d);
   const __m128i pairs = _mm_maddubs_epi16(digits, _mm_set1_epi16(10 << 8 | 1));
   const __m128i quads = _mm_madd_epi16(pairs, _mm_set1_epi32(100 << 16 | 1));
   if (kShort) return quads;
