@@ -2,10 +2,9 @@
 // The one decision of which instruction set the vector code of the
 // libraries and the converter uses: the parser's kernels, the clamp of
 // samples, the split of samples into planes and the interleave of BMP rows
-// all ask instruction_set(). It is
-// made once, at the first question, from what the build holds and what the
-// processor runs; the tests set it with use_instruction_set(). Header-only
-// and private to the project.
+// all ask instruction_set(). It is made once, at the first question, from
+// what the build holds and what the processor runs; the tests set it with
+// use_instruction_set(). Header-only and private to the project.
 #ifndef TRAVORN_COMMON_INSTRUCTION_SET_HPP
 #define TRAVORN_COMMON_INSTRUCTION_SET_HPP
 

@@ -81,8 +81,8 @@ inline int lowest_bit(std::uint64_t x) {
 // Whether no eight bytes from a multiple of eight hold more than two of
 // the set bits of `bits`: each byte's lowest set bit cleared twice, after
 // which a byte that held three or more is not zero. A byte's x & (x - 1)
-// is taken as x & ((x | 0x80) - 1), which borrows from no other byte and
-// is the same for every x.
+// is taken as x & ((x | 0x80) - 1), which equals it for every byte value
+// and, its minuend never below 0x80, borrows from no other byte.
 inline bool two_per_span(std::uint64_t bits) {
   const std::uint64_t once = bits & ((bits | kTops) - kOnes);
   return (once & ((once | kTops) - kOnes)) == 0;
