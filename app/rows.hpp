@@ -13,8 +13,9 @@
 //     byte before or beyond, since a row's piece ends where its padding or
 //     the next row's bytes begin. The byte of a sample is scale_sample's,
 //     computed as the rescale's class says (ppma/ppma_scale.hpp): kClamp
-//     (maxrgb 255), kMultiply (any other up to 2^20), kDivide (larger); the
-//     converter never has kZero (it refuses a maxrgb below 1).
+//     (maxrgb 255), kSixteenBits (65535), kMultiply (any other up to 2^20),
+//     kDivide (larger); the converter never has kZero (it refuses a maxrgb
+//     below 1).
 //
 // Adding a kernel: a file like its siblings, and one line where the
 // converter chooses (interleave_for in travorn.cpp), after the instruction

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The AVX2 row kernel (app/rows.hpp states the contract), compiled for AVX2
-// whatever the build targets: eight pixels a step for the classes kClamp and
-// kMultiply, the plain loop for kDivide and for what a step leaves over.
+// whatever the build targets: eight pixels a step for the classes kClamp,
+// kSixteenBits and kMultiply, the plain loop for kDivide and for what a
+// step leaves over.
 // Not installed.
 #ifndef TRAVORN_APP_ROWS_AVX2_HPP
 #define TRAVORN_APP_ROWS_AVX2_HPP
@@ -22,6 +23,7 @@ struct Avx2Rows {
                                       const Rescale& rescale) {
     std::size_t done = 0;
     if (rescale.kind == RescaleClass::kClamp) done = steps(rgb, pixels, to, Clamped{});
+    if (rescale.kind == RescaleClass::kSixteenBits) done = steps(rgb, pixels, to, SixteenBits{});
     if (rescale.kind == RescaleClass::kMultiply) {
       done = steps(rgb, pixels, to, Scaled(rescale.scaler));
     }
@@ -29,17 +31,28 @@ struct Avx2Rows {
   }
 
  private:
-  // The rescales of eight samples at once: each leaves the bytes' values in
-  // 32-bit lanes, or values that saturate to them.
-  struct Clamped {  // maxrgb 255: the saturating packs after it are the clamp
-    TRAVORN_AVX2 __m256i operator()(__m256i v) const { return v; }
+  // The rescales of two registers of eight samples at once, their results
+  // packed into one of 16-bit lanes, in the order of _mm256_packs_epi32:
+  // each lane is the byte's value, or a value that saturates to it.
+  struct Clamped {  // maxrgb 255: the saturating packs are the clamp
+    TRAVORN_AVX2 __m256i operator()(__m256i a, __m256i b) const { return _mm256_packs_epi32(a, b); }
+  };
+  struct SixteenBits {  // ppma_detail::scale_sixteen_bits, sixteen samples at once
+    TRAVORN_AVX2 __m256i operator()(__m256i a, __m256i b) const {
+      const __m256i c = _mm256_packus_epi32(a, b);  // the clamp to 0..65535
+      const __m256i u = _mm256_adds_epu16(c, _mm256_set1_epi16(128));
+      return _mm256_srli_epi16(_mm256_mulhi_epu16(u, _mm256_set1_epi16(-255)), 8);  // 65281
+    }
   };
   struct Scaled {  // ppma_detail::SampleScaler, four products of 64 bits at a time
     TRAVORN_AVX2 explicit Scaled(const ppma_detail::SampleScaler& scaler)
         : top(_mm256_set1_epi32(scaler.top())),
           multiplier(_mm256_set1_epi64x(scaler.multiplier())),
           shift(_mm_cvtsi32_si128(int(scaler.shift()))) {}
-    TRAVORN_AVX2 __m256i operator()(__m256i v) const {
+    TRAVORN_AVX2 __m256i operator()(__m256i a, __m256i b) const {
+      return _mm256_packs_epi32(scale(a), scale(b));
+    }
+    TRAVORN_AVX2 __m256i scale(__m256i v) const {
       const __m256i c = _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), top);
       const __m256i n = _mm256_add_epi32(
           _mm256_sub_epi32(_mm256_slli_epi32(c, 9), _mm256_add_epi32(c, c)), top);  // 510 c + top
@@ -52,10 +65,11 @@ struct Avx2Rows {
     __m128i shift;
   };
 
-  // Eight pixels a step: the rescale of 24 samples, saturating packs to
-  // bytes, a permutation that puts pixels 0 to 3 in the low half and 4 to 7
-  // in the high one, a shuffle in each half that turns R, G, B into B, G, R,
-  // and a second permutation that closes the gap between the halves. Each
+  // Eight pixels a step: the rescale of 24 samples to 16-bit lanes, a
+  // saturating pack to bytes, a permutation that puts pixels 0 to 3 in the
+  // low half and 4 to 7 in the high one, a shuffle in each half that turns
+  // R, G, B into B, G, R, and a second permutation that closes the gap
+  // between the halves. Each
   // step stores 32 bytes for its 24, so the steps stop while 8 bytes of the
   // pixels' own room are left. Returns the pixels done.
   template <typename Step>
@@ -68,11 +82,10 @@ struct Avx2Rows {
     std::size_t i = 0;
     for (; i + 11 <= pixels; i += 8) {
       const auto* const in = reinterpret_cast<const __m256i*>(rgb + 3 * i);
-      const __m256i c = rescale(_mm256_loadu_si256(in + 2));
+      const __m256i c = _mm256_loadu_si256(in + 2);
       // 32-bit groups of four samples: [0-3 8-11 16-19 16-19 | 4-7 12-15 20-23 20-23].
       const __m256i bytes = _mm256_packus_epi16(
-          _mm256_packs_epi32(rescale(_mm256_loadu_si256(in)), rescale(_mm256_loadu_si256(in + 1))),
-          _mm256_packs_epi32(c, c));
+          rescale(_mm256_loadu_si256(in), _mm256_loadu_si256(in + 1)), rescale(c, c));
       const __m256i pixels_in_halves = _mm256_permutevar8x32_epi32(bytes, halves);
       const __m256i swapped = _mm256_shuffle_epi8(pixels_in_halves, swap);
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 3 * i),

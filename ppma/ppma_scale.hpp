@@ -58,12 +58,26 @@ class SampleScaler {
   unsigned shift_ = 0;
 };
 
+// scale_sample for maxrgb 65535 by one 32-bit multiplication: 255 / 65535
+// is 1 / 257, so the byte of a sample c clamped to 0..65535 is floor((c +
+// 128.5) / 257), which for whole numbers is floor(u / 257) with u = c +
+// 128. As 257 * 65281 = 2^24 + 1, u * 65281 / 2^24 exceeds u / 257 by u /
+// (257 * 2^24), less than 2^-15 for u up to 65663, while u / 257 falls
+// short of the next whole number by 1 / 257 at least: the quotient is
+// floor(u * 65281 / 2^24), and the product stays below 2^32. Vector code
+// may hold u in 16 bits, saturated at 65535, where the quotient is 255
+// already.
+inline unsigned char scale_sixteen_bits(std::int32_t v) {
+  const std::uint32_t u = std::uint32_t(v < 0 ? 0 : v > 65535 ? 65535 : v) + 128;
+  return static_cast<unsigned char>((u * 65281u) >> 24);
+}
+
 // The classes of rescale, each giving scale_sample's byte by its own means:
-// kClamp for maxrgb 255 (the sample clamped to 0..255), kMultiply for any
-// other maxrgb from 1 to SampleScaler::kLargest (the multiplication),
-// kDivide above it (scale_sample's division), kZero below 1 (0 for every
-// sample).
-enum class RescaleClass { kClamp, kMultiply, kDivide, kZero };
+// kClamp for maxrgb 255 (the sample clamped to 0..255), kSixteenBits for
+// 65535 (scale_sixteen_bits), kMultiply for any other maxrgb from 1 to
+// SampleScaler::kLargest (the multiplication), kDivide above it
+// (scale_sample's division), kZero below 1 (0 for every sample).
+enum class RescaleClass { kClamp, kSixteenBits, kMultiply, kDivide, kZero };
 
 // How the samples of one picture, from 0 to `maxrgb`, become bytes: the one
 // decision of the rescale's class, made once for the picture.
@@ -71,6 +85,7 @@ struct Rescale {
   explicit Rescale(std::int32_t top)
       : kind(top < 1                         ? RescaleClass::kZero
              : top == 255                    ? RescaleClass::kClamp
+             : top == 65535                  ? RescaleClass::kSixteenBits
              : top <= SampleScaler::kLargest ? RescaleClass::kMultiply
                                              : RescaleClass::kDivide),
         maxrgb(top),
@@ -87,6 +102,8 @@ struct Rescale {
         return visit([](std::int32_t v) {
           return static_cast<unsigned char>(v < 0 ? 0 : v > 255 ? 255 : v);
         });
+      case RescaleClass::kSixteenBits:
+        return visit([](std::int32_t v) { return scale_sixteen_bits(v); });
       case RescaleClass::kMultiply:
         return visit(scaler);
       case RescaleClass::kDivide:

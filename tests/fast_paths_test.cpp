@@ -185,29 +185,32 @@ TEST_P(FastPaths, APipeGrowsThePlanesPastTheFirstStep) {
 #endif
 }
 
-// The converter's rescale by a multiplication against scale_sample's
-// division: every sample of the small and the common maxima and of the
-// largest, and for every maximum the samples at both ends, beyond them and
-// about the middle.
-TEST(SampleScaler, EqualsTheDivision) {
+// The converter's rescale by its class (the multiplication, the 16-bit
+// steps of 65535) against scale_sample's division: every sample of the
+// small and the common maxima and of the largest, and for every maximum the
+// samples at both ends, beyond them and about the middle.
+TEST(Rescale, EveryClassEqualsTheDivision) {
   std::int64_t checked = 0;
   std::string first_wrong;
-  const auto check = [&](std::int32_t top, std::int32_t v) {
+  const auto check = [&](const ppma_detail::Rescale& rescale, std::int32_t v) {
     ++checked;
-    if (first_wrong.empty() &&
-        ppma_detail::SampleScaler(top)(v) != ppma_detail::scale_sample(v, top))
-      first_wrong = "maxrgb " + std::to_string(top) + ", sample " + std::to_string(v);
+    rescale.visit([&](auto byte) {
+      if (first_wrong.empty() && byte(v) != ppma_detail::scale_sample(v, rescale.maxrgb))
+        first_wrong = "maxrgb " + std::to_string(rescale.maxrgb) + ", sample " + std::to_string(v);
+    });
   };
   constexpr std::int32_t kLargest = ppma_detail::SampleScaler::kLargest;
   std::vector<std::int32_t> whole = {65535, 65536, 1000003, kLargest - 1, kLargest};
   for (std::int32_t top = 1; top <= 1024; ++top) whole.push_back(top);
   for (const std::int32_t top : whole) {
-    for (std::int32_t v = -2; v <= top + 2; ++v) check(top, v);
+    const ppma_detail::Rescale rescale(top);
+    for (std::int32_t v = -2; v <= top + 2; ++v) check(rescale, v);
   }
   for (std::int32_t top = 1; top <= kLargest; ++top) {
+    const ppma_detail::Rescale rescale(top);
     for (const std::int32_t v : {std::numeric_limits<std::int32_t>::min(), 0, top / 2, top / 2 + 1,
                                  top, std::numeric_limits<std::int32_t>::max()}) {
-      check(top, v);
+      check(rescale, v);
     }
   }
   EXPECT_EQ(first_wrong, "") << "of " << checked << " samples";
