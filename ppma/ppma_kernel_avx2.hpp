@@ -90,27 +90,29 @@ TRAVORN_AVX2 inline __m256i avx2_halves(const void* low, const void* high) {
 template <bool kShort>
 TRAVORN_AVX2 inline std::size_t avx2_convert_spans(const char* block, std::uint64_t closes,
                                                    std::int32_t* out) {
-  const auto& patterns = kShort ? kSpanPatterns.four : kSpanPatterns.eight;
+  const auto* const table =
+      reinterpret_cast<const unsigned char*>(kShort ? &kSpanPatterns.four : &kSpanPatterns.eight);
   __m256i values[2];
   std::size_t k = 0;
   for (int i = 0; i < 8; i += 4) {
-    const unsigned span[4] = {
-        static_cast<unsigned>(closes >> (8 * i)) & 0xFFu,
-        static_cast<unsigned>(closes >> (8 * i + 8)) & 0xFFu,
-        static_cast<unsigned>(closes >> (8 * i + 16)) & 0xFFu,
-        static_cast<unsigned>(closes >> (8 * i + 24)) & 0xFFu,
-    };
+    // Each span's closing bits times 16, the offset of its row in the
+    // table; a count of set bits is the same before and after the shift.
+    std::uint64_t row[4];
+    for (int j = 0; j < 4; ++j) {
+      const int shift = 8 * (i + j) - 4;
+      row[j] = (shift < 0 ? closes << 4 : closes >> shift) & 0xFF0u;
+    }
     for (int j = 0; j < 2; ++j) {
       const __m256i source = _mm256_loadu_si256(
           reinterpret_cast<const __m256i*>(block + std::ptrdiff_t{8} * (i + j) - 8));
       values[j] = avx2_span_values<kShort>(
-          _mm256_shuffle_epi8(source, avx2_halves(patterns[span[j]], patterns[span[j + 2]])));
+          _mm256_shuffle_epi8(source, avx2_halves(table + row[j], table + row[j + 2])));
     }
     for (int j = 0; j < 4; ++j) {
       const __m128i v = j < 2 ? _mm256_castsi256_si128(values[j % 2])
                               : _mm256_extracti128_si256(values[j % 2], 1);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), v);
-      k += kSpanPatterns.count[span[j]];
+      k += static_cast<std::size_t>(__builtin_popcountll(row[j]));
     }
   }
   return k;
