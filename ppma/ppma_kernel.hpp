@@ -59,7 +59,8 @@
 namespace ppma_detail {
 
 // The bytes of a 64-byte block by kind: bit i of `space` is set when byte i
-// is white space, of `other` when it is neither white space nor a digit.
+// is white space; `other` is not zero when some byte is neither white space
+// nor a digit (which bits it sets is the kernel's own).
 struct Kinds {
   std::uint64_t space;
   std::uint64_t other;

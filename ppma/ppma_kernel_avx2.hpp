@@ -120,22 +120,23 @@ TRAVORN_AVX2 inline std::size_t avx2_convert_spans(const char* block, std::uint6
 
 // The 64 bytes from `block` by kind, 32 at a time, as sse2_classify.
 TRAVORN_AVX2 inline Kinds avx2_classify(const char* block) {
-  Kinds kinds{0, 0};
-  for (int i = 0; i < 64; i += 32) {
-    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + i));
+  __m256i space[2], known[2];
+  for (int h = 0; h < 2; ++h) {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 32 * h));
     const __m256i control =  // \t..\r are 9..13
         _mm256_cmpgt_epi8(_mm256_set1_epi8(-128 + 5),
                           _mm256_add_epi8(x, _mm256_set1_epi8(128 - 9)));
-    const __m256i space = _mm256_or_si256(control, _mm256_cmpeq_epi8(x, _mm256_set1_epi8(' ')));
+    space[h] = _mm256_or_si256(control, _mm256_cmpeq_epi8(x, _mm256_set1_epi8(' ')));
     const __m256i digit = _mm256_cmpgt_epi8(_mm256_set1_epi8(-128 + 10),
                                             _mm256_add_epi8(x, _mm256_set1_epi8(128 - '0')));
-    const auto space_mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(space));
-    const auto known_mask =
-        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(space, digit)));
-    kinds.space |= std::uint64_t{space_mask} << i;
-    kinds.other |= std::uint64_t{~known_mask} << i;
+    known[h] = _mm256_or_si256(space[h], digit);
   }
-  return kinds;
+  const auto low = static_cast<std::uint32_t>(_mm256_movemask_epi8(space[0]));
+  const auto high = static_cast<std::uint32_t>(_mm256_movemask_epi8(space[1]));
+  // One mask for both halves: a bit for bytes i and i + 32 together.
+  const auto known_mask =
+      static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_and_si256(known[0], known[1])));
+  return Kinds{std::uint64_t{high} << 32 | low, std::uint32_t(~known_mask)};
 }
 
 struct Avx2Kernel {
