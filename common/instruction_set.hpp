@@ -33,7 +33,7 @@
 // function and for the build's target elsewhere.
 #if TRAVORN_HAS_AVX2
 #define TRAVORN_SSSE3 __attribute__((target("ssse3")))
-#define TRAVORN_AVX2 __attribute__((target("avx2,popcnt")))
+#define TRAVORN_AVX2 __attribute__((target("avx2,bmi2,popcnt")))
 #else
 #define TRAVORN_SSSE3
 #define TRAVORN_AVX2
@@ -47,8 +47,9 @@
 namespace travorn_detail {
 
 // The instruction sets the vector code is written for, each including the
-// one before; kAvx2 code also counts bits with POPCNT, which every
-// processor with AVX2 has and which is asked for all the same.
+// one before; kAvx2 code also counts bits with POPCNT and rotates with
+// BMI2's RORX, which every processor with AVX2 has and which are asked for
+// all the same.
 enum class InstructionSet { kPortable, kSse2, kSsse3, kAvx2 };
 
 // Whether this build holds code for `set` and this processor (and system,
@@ -67,7 +68,8 @@ inline bool runs(InstructionSet set) {
 #endif
     case InstructionSet::kAvx2:
 #if TRAVORN_HAS_AVX2
-      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2") &&
+             __builtin_cpu_supports("popcnt");
 #else
       return false;
 #endif

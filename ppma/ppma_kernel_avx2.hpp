@@ -95,12 +95,12 @@ TRAVORN_AVX2 inline std::size_t avx2_convert_spans(const char* block, std::uint6
   __m256i values[2];
   std::size_t k = 0;
   for (int i = 0; i < 8; i += 4) {
-    // Each span's closing bits times 16, the offset of its row in the
-    // table; a count of set bits is the same before and after the shift.
+    // Each span's closing bits rotated into bits 4 to 11: 16 times them,
+    // the offset of its row in the table, with as many bits set.
     std::uint64_t row[4];
     for (int j = 0; j < 4; ++j) {
-      const int shift = 8 * (i + j) - 4;
-      row[j] = (shift < 0 ? closes << 4 : closes >> shift) & 0xFF0u;
+      const int turn = (8 * (i + j) + 60) % 64;  // a rotation, which leaves `closes` whole
+      row[j] = (closes >> turn | closes << (64 - turn)) & 0xFF0u;
     }
     for (int j = 0; j < 2; ++j) {
       const __m256i source = _mm256_loadu_si256(
