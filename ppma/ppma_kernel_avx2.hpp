@@ -122,7 +122,8 @@ TRAVORN_AVX2 inline std::size_t avx2_convert_spans(const char* block, std::uint6
 TRAVORN_AVX2 inline Kinds avx2_classify(const char* block) {
   __m256i space[2], known[2];
   for (int h = 0; h < 2; ++h) {
-    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 32 * h));
+    const __m256i x =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + std::ptrdiff_t{32} * h));
     const __m256i control =  // \t..\r are 9..13
         _mm256_cmpgt_epi8(_mm256_set1_epi8(-128 + 5),
                           _mm256_add_epi8(x, _mm256_set1_epi8(128 - 9)));
