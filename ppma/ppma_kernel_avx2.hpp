@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The parser's kernel with AVX2 (the contract: ppma_kernel.hpp): eight
 // tokens converted at a time, as the SSE2 kernel does four. Blocks are
-// classified by the SSE2 kernel's shared function, which the parser's AVX2
-// loop inlines and so compiles for AVX2 (two 32-byte steps of its own were
-// 1 % faster); the last few tokens go through the SSE2 conversion. Its
+// classified 32 bytes at a time (avx2_classify); the last few tokens go
+// through the SSE2 conversion. Its
 // functions are compiled for AVX2 whatever the build targets, where the
 // build holds AVX2 code (TRAVORN_HAS_AVX2), and run only where the one
 // decision of the instruction set says kAvx2. Not installed.

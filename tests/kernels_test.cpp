@@ -214,11 +214,10 @@ TYPED_TEST(SpanKernels, ConvertWholeBlocksOfEveryTokenLength) {
   }
 }
 
-// Each rescale class (the clamp of 255; the multiplication, at its ends and
-// between; the division) on pieces of 1 to 40 pixels and a long one, whose
-// samples reach both ends of 32 bits and go past the maximum: the bytes of
-// scale_sample in the order B, G, R, and 32 guard bytes untouched before
-// and after the piece.
+// Each rescale class (the clamp of 255; the 16-bit steps of 65535; the
+// multiplication, at its ends and between; the division) on pieces of 1 to 40 pixels and a long
+// one, whose samples reach both ends of 32 bits and go past the maximum: the bytes of scale_sample
+// in the order B, G, R, and 32 guard bytes untouched before and after the piece.
 TYPED_TEST(RowKernels, EveryRescaleClassAndEveryLengthOfAPiece) {
   std::vector<std::size_t> lengths(40);
   for (std::size_t n = 0; n < lengths.size(); ++n) lengths[n] = n + 1;
