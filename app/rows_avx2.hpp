@@ -69,9 +69,9 @@ struct Avx2Rows {
   // saturating pack to bytes, a permutation that puts pixels 0 to 3 in the
   // low half and 4 to 7 in the high one, a shuffle in each half that turns
   // R, G, B into B, G, R, and a second permutation that closes the gap
-  // between the halves. Each
-  // step stores 32 bytes for its 24, so the steps stop while 8 bytes of the
-  // pixels' own room are left. Returns the pixels done.
+  // between the halves. Each step stores 32 bytes for its 24, so the steps
+  // stop while 8 bytes of the pixels' own room are left. Returns the pixels
+  // done.
   template <typename Step>
   TRAVORN_AVX2 TRAVORN_INLINED static std::size_t steps(const std::int32_t* rgb, std::size_t pixels,
                                                         char* to, Step rescale) {

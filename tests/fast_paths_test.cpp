@@ -187,9 +187,9 @@ TEST_P(FastPaths, APipeGrowsThePlanesPastTheFirstStep) {
 
 // The plain byte function of each rescale class (the multiplication, the
 // 16-bit formula of 65535; the vector steps are the row kernels' tests)
-// against scale_sample's division: every sample of the
-// small and the common maxima and of the largest, and for every maximum the
-// samples at both ends, beyond them and about the middle.
+// against scale_sample's division: every sample of the small and the
+// common maxima and of the largest, and for every maximum the samples at
+// both ends, beyond them and about the middle.
 TEST(Rescale, EveryClassEqualsTheDivision) {
   std::int64_t checked = 0;
   std::string first_wrong;
