@@ -38,8 +38,10 @@
 //
 // What the parser guarantees a kernel: 8 NUL bytes before the chunk, so
 // that the eight bytes before any token's end can be loaded; at least 72
-// NUL bytes after the bytes read (a block and one eight-byte load); and a
-// block that starts where a token may start.
+// NUL bytes after the bytes read (a block and one eight-byte load); a
+// block that starts where a token may start; and before it, only bytes
+// the parser has taken (white space, digits, signs) or the NUL bytes in
+// front of the chunk, none of them 128 or above.
 //
 // Adding a kernel: a file like its siblings, and one line where the parser
 // chooses (SampleParser::parse), after the instruction set is added to the

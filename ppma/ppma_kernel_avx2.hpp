@@ -65,11 +65,11 @@ TRAVORN_AVX2 inline __m256i avx2_short_values(const char* const* ends) {
 // As ssse3_span_values, twice as wide: two spans, one to each half.
 template <bool kShort>
 TRAVORN_AVX2 inline __m256i avx2_span_values(__m256i x) {
-  const __m256i d = _mm256_sub_epi8(x, _mm256_set1_epi8('0'));
-  const __m256i other = _mm256_cmpgt_epi8(_mm256_setzero_si256(), d);  // white space, NUL
+  const __m256i d = _mm256_subs_epu8(x, _mm256_set1_epi8('0'));  // white space, NUL: 0
+  const __m256i other = _mm256_cmpgt_epi8(_mm256_set1_epi8('0'), x);
   const __m256i below = kShort ? _mm256_add_epi32(other, _mm256_set1_epi32(-1))
                                : _mm256_add_epi64(other, _mm256_set1_epi64x(-1));
-  const __m256i digits = _mm256_and_si256(_mm256_andnot_si256(other, below), d);
+  const __m256i digits = _mm256_and_si256(below, d);
   const __m256i pairs = _mm256_maddubs_epi16(digits, _mm256_set1_epi16(10 << 8 | 1));
   const __m256i quads = _mm256_madd_epi16(pairs, _mm256_set1_epi32(100 << 16 | 1));
   if (kShort) return quads;

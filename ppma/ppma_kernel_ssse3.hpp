@@ -4,9 +4,11 @@
 // clean block converted eight bytes (a span) at a time, with no step for
 // each token. The span's closing bits choose a shuffle (kSpanPatterns) that
 // puts the bytes before each of its tokens' ends, last digit first, into a
-// lane of its own; one subtraction clears every byte from the first that
-// is not a digit (the borrow of n - 1 runs up to the lowest set byte of n),
-// and two multiply-adds combine the digits. Tokens gathered one by one (a
+// lane of its own; a saturating subtraction of '0' makes white space and
+// NUL zero, one subtraction clears every byte from the first that is not a
+// digit (the borrow of n - 1 runs up to the lowest set byte of n, which
+// becomes zero; the bytes above keep n's value, set only where no digit
+// is), and two multiply-adds combine the digits. Tokens gathered one by one (a
 // run's last block, where the caller's count ends in it) go through the
 // SSE2 conversion. Its functions are compiled for SSSE3 whatever the build
 // targets, where the build holds such code (TRAVORN_HAS_SSSE3), and run
@@ -28,11 +30,11 @@ namespace ppma_detail {
 // lane; long ones in the first two 32-bit lanes, repeated in the others.
 template <bool kShort>
 TRAVORN_SSSE3 inline __m128i ssse3_span_values(__m128i x) {
-  const __m128i d = _mm_sub_epi8(x, _mm_set1_epi8('0'));
-  const __m128i other = _mm_cmpgt_epi8(_mm_setzero_si128(), d);  // white space, NUL
+  const __m128i d = _mm_subs_epu8(x, _mm_set1_epi8('0'));  // white space, NUL: 0
+  const __m128i other = _mm_cmpgt_epi8(_mm_set1_epi8('0'), x);
   const __m128i below =
       kShort ? _mm_add_epi32(other, _mm_set1_epi32(-1)) : _mm_add_epi64(other, _mm_set1_epi64x(-1));
-  const __m128i digits = _mm_and_si128(_mm_andnot_si128(other, below), d);
+  const __m128i digits = _mm_and_si128(below, d);
   const __m128i pairs = _mm_maddubs_epi16(digits, _mm_set1_epi16(10 << 8 | 1));
   const __m128i quads = _mm_madd_epi16(pairs, _mm_set1_epi32(100 << 16 | 1));
   if (kShort) return quads;

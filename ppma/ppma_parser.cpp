@@ -27,7 +27,9 @@
 //     and goes to the careful path, which sees the chunk's real end. Nothing
 //     else tests the chunk's end;
 //   - a block starts where a token may start: after white space or a
-//     token's end.
+//     token's end; the bytes before it are ones the parser has taken
+//     (white space, digits, signs) or the NUL bytes in front, so that
+//     none is 128 or above.
 // The kernels (ppma_kernel.hpp states their contract) are the only code of
 // the parser that depends on the instruction set; parse() takes the one of
 // the set that the one decision gives.

@@ -162,8 +162,8 @@ TYPED_TEST(Kernels, ConvertTokensOfOneToEightDigits) {
 }
 
 // Whole blocks of random tokens (one to eight digits, leading zeros, every
-// kind of white space, the first begun in the eight bytes before the
-// block), converted at once, against the values of their digits: short
+// kind of white space, the first begun, perhaps with a sign, in the eight
+// bytes before the block), converted at once, against the values of their digits: short
 // ones with the short conversion, all with the long one where no span
 // closes more than two; the four values after them may be written, no more.
 TYPED_TEST(SpanKernels, ConvertWholeBlocksOfEveryTokenLength) {
@@ -176,6 +176,7 @@ TYPED_TEST(SpanKernels, ConvertWholeBlocksOfEveryTokenLength) {
     for (int trial = 0; trial < 20000; ++trial) {
       const int longest = trial % 2 == 0 ? 4 : 8;
       std::string text(std::size_t(random() % 8), '7');  // a token begun before the block
+      if (text.size() > 1 && random() % 2 == 0) text[0] = "+-"[random() % 2];  // signed
       while (text.size() < 8 + 64) {
         if (random() % 3 == 0 || text.empty()) text += spaces[random() % 6];
         text += spaces[random() % 6];
