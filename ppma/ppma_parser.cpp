@@ -109,7 +109,8 @@ TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds
   std::uint64_t white_before = 1;  // whether the byte before the block is white space
   bool short_tokens = true;
   std::size_t whole = 0;       // values of whole blocks, stored in `out` at once
-  const char* last = nullptr;  // the last closing byte of those blocks
+  const char* last = nullptr;  // the last of those blocks, and its closing bits
+  std::uint64_t last_ends = 0;
   for (;;) {
     const std::uint64_t digit = ~kinds.space;
     // Tokens end where white space follows a digit. A block that ends none
@@ -129,7 +130,8 @@ TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds
     if (Kernel::kSpans && n == 0 && whole + kBlockBytes / 2 + 4 <= limit &&
         (short_tokens || two_per_span(ends))) {
       whole += convert_block<Kernel>(block, ends, short_tokens, out + whole);
-      last = block + highest_bit(ends);
+      last = block;
+      last_ends = ends;
     } else {
       for (std::uint64_t left = ends; left != 0; left &= left - 1) {
         at[n++] = block + lowest_bit(left);
@@ -145,7 +147,7 @@ TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds
   }
   const std::size_t count = std::min(n, limit - whole);
   if (count == 0) {
-    if (whole > 0) *after = last + 1;
+    if (whole > 0) *after = last + highest_bit(last_ends) + 1;
     return whole;
   }
   *after = at[count - 1] + 1;
