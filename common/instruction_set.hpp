@@ -33,10 +33,13 @@
 // function and for the build's target elsewhere.
 #if TRAVORN_HAS_AVX2
 #define TRAVORN_SSSE3 __attribute__((target("ssse3")))
-#define TRAVORN_AVX2 __attribute__((target("avx2,bmi2,popcnt")))
+#define TRAVORN_AVX2 __attribute__((target("avx2,bmi2,popcnt,lzcnt")))
 #else
 #define TRAVORN_SSSE3
 #define TRAVORN_AVX2
+#endif
+#if TRAVORN_HAS_AVX2
+#include <cpuid.h>
 #endif
 #if defined(__GNUC__)
 #define TRAVORN_INLINED __attribute__((always_inline))
@@ -47,10 +50,19 @@
 namespace travorn_detail {
 
 // The instruction sets the vector code is written for, each including the
-// one before; kAvx2 code also counts bits with POPCNT and rotates with
-// BMI2's RORX, which every processor with AVX2 has and which are asked for
-// all the same.
+// one before; kAvx2 code also counts bits with POPCNT and leading zeros
+// with LZCNT, and rotates with BMI2's RORX, which every processor with
+// AVX2 has and which are asked for all the same.
 enum class InstructionSet { kPortable, kSse2, kSsse3, kAvx2 };
+
+#if TRAVORN_HAS_AVX2
+// Whether the processor counts leading zeros (LZCNT), which not every
+// compiler's __builtin_cpu_supports names.
+inline bool has_lzcnt() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  return __get_cpuid(0x80000001u, &eax, &ebx, &ecx, &edx) != 0 && (ecx & bit_LZCNT) != 0;
+}
+#endif
 
 // Whether this build holds code for `set` and this processor (and system,
 // which must save its registers) runs it.
@@ -69,7 +81,7 @@ inline bool runs(InstructionSet set) {
     case InstructionSet::kAvx2:
 #if TRAVORN_HAS_AVX2
       return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2") &&
-             __builtin_cpu_supports("popcnt");
+             __builtin_cpu_supports("popcnt") && has_lzcnt();
 #else
       return false;
 #endif
