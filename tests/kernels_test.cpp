@@ -217,19 +217,25 @@ TYPED_TEST(SpanKernels, ConvertWholeBlocksOfEveryTokenLength) {
 
 // Each rescale class (the clamp of 255; the 16-bit steps of 65535; the
 // multiplication, at its ends and between; the division) on pieces of 1 to 40 pixels and a long
-// one, whose samples reach both ends of 32 bits and go past the maximum: the bytes of scale_sample
+// one, whose samples reach both ends of 32 bits and go past the maximum, and on a piece of every
+// sample from -8 to 65543 in turn: the bytes of scale_sample
 // in the order B, G, R, and 32 guard bytes untouched before and after the piece.
 TYPED_TEST(RowKernels, EveryRescaleClassAndEveryLengthOfAPiece) {
   std::vector<std::size_t> lengths(40);
   for (std::size_t n = 0; n < lengths.size(); ++n) lengths[n] = n + 1;
   lengths.push_back(1000);
+  const std::size_t kEveryValue = 21850;  // -8 to 65543 in turn: the top of 16 bits
+  lengths.push_back(kEveryValue);
   for (const std::int32_t maxrgb : {255, 1, 15, 65535, 1 << 20, (1 << 20) + 1, INT32_MAX}) {
     const travorn_detail::Rescale rescale(maxrgb);
     for (const std::size_t pixels : lengths) {
       std::vector<std::int32_t> rgb(3 * pixels);
       for (std::size_t k = 0; k < rgb.size(); ++k) {
         const std::int64_t v = std::int64_t(k * 2654435761u % (std::uint64_t(maxrgb) + 11)) - 5;
-        rgb[k] = k % 97 == 3 ? INT32_MIN : k % 89 == 5 ? INT32_MAX : std::int32_t(v);
+        rgb[k] = pixels == kEveryValue ? std::int32_t(k) - 8
+                 : k % 97 == 3         ? INT32_MIN
+                 : k % 89 == 5         ? INT32_MAX
+                                       : std::int32_t(v);
       }
       std::string expected(32, 'G');
       for (std::size_t i = 0; i < pixels; ++i) {
