@@ -32,14 +32,12 @@
 // function that calls it, so that it is compiled for that set within such a
 // function and for the build's target elsewhere.
 #if TRAVORN_HAS_AVX2
+#include <cpuid.h>
 #define TRAVORN_SSSE3 __attribute__((target("ssse3")))
 #define TRAVORN_AVX2 __attribute__((target("avx2,bmi2,popcnt,lzcnt")))
 #else
 #define TRAVORN_SSSE3
 #define TRAVORN_AVX2
-#endif
-#if TRAVORN_HAS_AVX2
-#include <cpuid.h>
 #endif
 #if defined(__GNUC__)
 #define TRAVORN_INLINED __attribute__((always_inline))

@@ -2,10 +2,10 @@
 // The parser's kernel with AVX2 (the contract: ppma_kernel.hpp): eight
 // tokens converted at a time, as the SSE2 kernel does four. Blocks are
 // classified 32 bytes at a time (avx2_classify); the last few tokens go
-// through the SSE2 conversion. Its
-// functions are compiled for AVX2 whatever the build targets, where the
-// build holds AVX2 code (TRAVORN_HAS_AVX2), and run only where the one
-// decision of the instruction set says kAvx2. Not installed.
+// through the SSE2 conversion. Its functions are compiled for AVX2
+// whatever the build targets, where the build holds AVX2 code
+// (TRAVORN_HAS_AVX2), and run only where the one decision of the
+// instruction set says kAvx2. Not installed.
 #ifndef TRAVORN_PPMA_PPMA_KERNEL_AVX2_HPP
 #define TRAVORN_PPMA_PPMA_KERNEL_AVX2_HPP
 

@@ -4,13 +4,13 @@
 // clean block converted eight bytes (a span) at a time, with no step for
 // each token. The span's closing bits choose a shuffle (kSpanPatterns) that
 // puts the bytes before each of its tokens' ends, last digit first, into a
-// lane of its own; a saturating subtraction of '0' makes white space and
-// NUL zero, one subtraction clears every byte from the first that is not a
-// digit (the borrow of n - 1 runs up to the lowest set byte of n, which
-// becomes zero; the bytes above keep n's value, set only where no digit
-// is), and two multiply-adds combine the digits. Tokens gathered one by one (a
-// run's last block, where the caller's count ends in it) go through the
-// SSE2 conversion. Its functions are compiled for SSSE3 whatever the build
+// lane of its own. A saturating subtraction of '0' makes white space and
+// NUL zero; the mask n of bytes below '0', less one, clears every byte from
+// the first that is not a digit (the borrow runs up to the lowest set byte
+// of n, which becomes zero; above it n is set only where no digit is); two
+// multiply-adds combine the digits. Tokens gathered one by one (a run's
+// last block, where the caller's count ends in it) go through the SSE2
+// conversion. Its functions are compiled for SSSE3 whatever the build
 // targets, where the build holds such code (TRAVORN_HAS_SSSE3), and run
 // only where the one decision of the instruction set says kSsse3 or above.
 // Not installed.

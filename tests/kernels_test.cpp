@@ -163,9 +163,10 @@ TYPED_TEST(Kernels, ConvertTokensOfOneToEightDigits) {
 
 // Whole blocks of random tokens (one to eight digits, leading zeros, every
 // kind of white space, the first begun, perhaps with a sign, in the eight
-// bytes before the block), converted at once, against the values of their digits: short
-// ones with the short conversion, all with the long one where no span
-// closes more than two; the four values after them may be written, no more.
+// bytes before the block), converted at once, against the values of their
+// digits: short ones with the short conversion, all with the long one where
+// no span closes more than two; the four values after them may be written,
+// no more.
 TYPED_TEST(SpanKernels, ConvertWholeBlocksOfEveryTokenLength) {
   using Kernel = typename TypeParam::Kernel;
   // A build without the kernel stands the portable one in, skipped in SetUp.
@@ -218,8 +219,8 @@ TYPED_TEST(SpanKernels, ConvertWholeBlocksOfEveryTokenLength) {
 // Each rescale class (the clamp of 255; the 16-bit steps of 65535; the
 // multiplication, at its ends and between; the division) on pieces of 1 to 40 pixels and a long
 // one, whose samples reach both ends of 32 bits and go past the maximum, and on a piece of every
-// sample from -8 to 65543 in turn: the bytes of scale_sample
-// in the order B, G, R, and 32 guard bytes untouched before and after the piece.
+// sample from -8 to 65543 in turn: the bytes of scale_sample in the order B, G, R, and 32 guard
+// bytes untouched before and after the piece.
 TYPED_TEST(RowKernels, EveryRescaleClassAndEveryLengthOfAPiece) {
   std::vector<std::size_t> lengths(40);
   for (std::size_t n = 0; n < lengths.size(); ++n) lengths[n] = n + 1;
