@@ -118,6 +118,14 @@ TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds
     // so that no stretch of blank blocks is scanned again for each of them.
     const std::uint64_t ends = kinds.space & ~(kinds.space << 1 | white_before);
     if (ends == 0) break;
+    // This block is clean (it holds no NUL byte), so the next one lies
+    // within the bytes read and the stop bytes after them. A kernel that
+    // converts whole blocks has the next block's classes started here,
+    // before this block's conversion, so that the two overlap; the next
+    // block's conversion waits on its classes otherwise. For the other
+    // kernels it only crowds the registers (measured slower).
+    Kinds next{};
+    if constexpr (Kernel::kSpans) next = Kernel::classify(block + kBlockBytes);
     const int across = carried + lowest_bit(~digit);  // the run across the blocks' border
     const bool five = across >= 5 || five_digits(digit);
     if (five && (across >= 9 || nine_digits(digit))) break;
@@ -142,7 +150,11 @@ TRAVORN_INLINED inline std::size_t take_clean_run(const char* block, Kinds kinds
     white_before = kinds.space >> 63;
     carried = 63 - highest_bit(~digit);
     block += kBlockBytes;
-    kinds = Kernel::classify(block);
+    if constexpr (Kernel::kSpans) {
+      kinds = next;
+    } else {
+      kinds = Kernel::classify(block);
+    }
     if (kinds.other != 0) break;
   }
   const std::size_t count = std::min(n, limit - whole);
