@@ -13,4 +13,6 @@ if(DOXYGEN_FOUND)
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
     COMMENT "The libraries' reference in ${PROJECT_BINARY_DIR}/docs/html"
     VERBATIM)
+else()
+  message(STATUS "Doxygen not found: no docs target (Debian's package doxygen)")
 endif()
